@@ -1,0 +1,44 @@
+// The seam through which the core reads and writes files. The Win32 glue opens files with the
+// flags the product needs; the tests use an ordinary file or a file held in memory.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace ringdeck {
+
+class FileAccess {
+ public:
+  virtual ~FileAccess() = default;
+  // Current size in bytes, or nothing when it cannot be had.
+  virtual std::optional<std::uint64_t> size() = 0;
+  // Reads up to out.size() bytes from offset; the count read (short at the end of the file),
+  // or nothing on an I/O failure.
+  virtual std::optional<std::size_t> readAt(std::uint64_t offset, std::span<std::uint8_t> out) = 0;
+  // Writes all of data at offset, growing the file as needed.
+  virtual bool writeAt(std::uint64_t offset, std::span<const std::uint8_t> data) = 0;
+  // Cuts or extends the file to size bytes.
+  virtual bool truncate(std::uint64_t size) = 0;
+};
+
+enum class OpenMode {
+  ReadWriteOpenAlways,  // read and write, created when missing (engine, control panel load)
+  ReadOnlyExisting,     // read only, must exist (helper)
+  ReadWriteCreateNew,   // read and write, created anew and empty (writers of a whole file)
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  virtual std::unique_ptr<FileAccess> open(const std::string& path, OpenMode mode) = 0;
+  virtual bool exists(const std::string& path) = 0;
+  virtual bool remove(const std::string& path) = 0;
+  // Puts source in place of target in one step (target may exist), keeping target's hidden and
+  // archive attributes; source is gone afterwards.
+  virtual bool replace(const std::string& source, const std::string& target) = 0;
+};
+
+}  // namespace ringdeck

@@ -1,0 +1,22 @@
+// Files through CreateFileA, with the sharing and attributes every program of the suite uses:
+// shared for reading and writing, hidden and archive, random access. No program locks a file.
+#pragma once
+
+#include <string>
+
+#include "../file_access.h"
+
+namespace ringdeck::win32 {
+
+class Win32FileSystem final : public FileSystem {
+ public:
+  std::unique_ptr<FileAccess> open(const std::string& path, OpenMode mode) override;
+  bool exists(const std::string& path) override;
+  bool remove(const std::string& path) override;
+  bool replace(const std::string& source, const std::string& target) override;
+};
+
+// GetSystemDirectoryA, without a trailing separator; empty on failure.
+std::string systemDirectory();
+
+}  // namespace ringdeck::win32
