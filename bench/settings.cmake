@@ -1,0 +1,1 @@
+ringdeck_benchmark(settings_bench SOURCES settings_bench.cpp LIBS ringdeck_common)
