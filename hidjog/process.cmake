@@ -4,6 +4,7 @@ add_library(ringdeck_engine_process STATIC
   command_line.cpp
   device_table.cpp
   engine_setup.cpp
+  device_input.cpp
   report_target.cpp
   service_status.cpp
   settings_image.cpp)
@@ -13,6 +14,7 @@ target_link_libraries(ringdeck_engine_process PUBLIC ringdeck_common PRIVATE rin
 ringdeck_unit_test(engine_process_test
   SOURCES
     command_line_test.cpp
+    device_input_test.cpp
     device_table_test.cpp
     engine_setup_test.cpp
     report_target_test.cpp
