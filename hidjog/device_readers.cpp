@@ -1,11 +1,11 @@
-#include "device_input.h"
+#include "device_readers.h"
 
 #include <system_error>
 #include <thread>
 
 namespace ringdeck::engine {
 
-OpenResult DeviceInput::enumerate() {
+OpenResult DeviceReaders::enumerate() {
   OpenResult result = OpenResult::Refused;
   port_.enumerate([&](const std::string& path) {
     if (result == OpenResult::ThreadFailed) return;
@@ -14,7 +14,7 @@ OpenResult DeviceInput::enumerate() {
   return result == OpenResult::ThreadFailed ? result : OpenResult::Taken;
 }
 
-OpenResult DeviceInput::openDevice(const std::string& path) {
+OpenResult DeviceReaders::openDevice(const std::string& path) {
   DeviceIdentity id;
   auto handle = port_.open(path, id);
   if (!handle) return OpenResult::Refused;
@@ -44,14 +44,14 @@ OpenResult DeviceInput::openDevice(const std::string& path) {
   notices_.deviceCountChanged(++count_);
   try {
     // Readers blocked on a device end with the process: nobody waits for them in the product.
-    std::thread(&DeviceInput::readLoop, this, index, std::move(handle)).detach();
+    std::thread(&DeviceReaders::readLoop, this, index, std::move(handle)).detach();
   } catch (const std::system_error&) {
     return OpenResult::ThreadFailed;
   }
   return OpenResult::Taken;
 }
 
-void DeviceInput::readLoop(std::size_t index, std::unique_ptr<DeviceHandle> handle) {
+void DeviceReaders::readLoop(std::size_t index, std::unique_ptr<DeviceHandle> handle) {
   Report report{};
   if (handle->readReport(report)) {
     consumer_.baseline(index, report);
@@ -72,7 +72,7 @@ void DeviceInput::readLoop(std::size_t index, std::unique_ptr<DeviceHandle> hand
   readerEnded_.notify_all();
 }
 
-void DeviceInput::waitForReaders() {
+void DeviceReaders::waitForReaders() {
   std::unique_lock lock(slotsLock_);
   readerEnded_.wait(lock, [&] {
     for (bool used : slotInUse_) {

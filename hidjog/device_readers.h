@@ -73,16 +73,16 @@ class DeviceNotices {
 
 enum class OpenResult { Taken, Refused, ThreadFailed };
 
-class DeviceInput {
+class DeviceReaders {
  public:
   // At most this many devices are open at once; a further one is refused.
   static constexpr std::size_t kMaxDevices = 16;
 
-  DeviceInput(DevicePort& port, ReportTarget& target, ReportSender& sender,
+  DeviceReaders(DevicePort& port, ReportTarget& target, ReportSender& sender,
               ReportConsumer& consumer, DeviceNotices& notices)
       : port_(port), target_(target), sender_(sender), consumer_(consumer), notices_(notices) {}
-  DeviceInput(const DeviceInput&) = delete;
-  DeviceInput& operator=(const DeviceInput&) = delete;
+  DeviceReaders(const DeviceReaders&) = delete;
+  DeviceReaders& operator=(const DeviceReaders&) = delete;
 
   // Opens every present device; ThreadFailed as soon as a reader cannot be started.
   OpenResult enumerate();

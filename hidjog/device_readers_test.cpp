@@ -1,4 +1,4 @@
-#include "device_input.h"
+#include "device_readers.h"
 
 #include <gtest/gtest.h>
 
@@ -102,7 +102,7 @@ struct Journal : ReportConsumer, DeviceNotices, ReportSender {
 
 Report report(std::uint8_t shuttle, std::uint8_t buttons) { return Report{0, shuttle, 0, 0, buttons, 0, 0, 0}; }
 
-class DeviceInputTest : public testing::Test {
+class DeviceReadersTest : public testing::Test {
  protected:
   void add(const std::string& path, std::uint16_t vendor, std::uint16_t product) {
     port.devices[path].id = {vendor, product};
@@ -116,10 +116,10 @@ class DeviceInputTest : public testing::Test {
   FakePort port;
   ReportTarget target;
   Journal journal;
-  DeviceInput input{port, target, journal, journal, journal};
+  DeviceReaders input{port, target, journal, journal, journal};
 };
 
-TEST_F(DeviceInputTest, OnlyTheControllersAreTakenAndTheOtherModelWarns) {
+TEST_F(DeviceReadersTest, OnlyTheControllersAreTakenAndTheOtherModelWarns) {
   add("a-wine-mouse", 0x845E, 1);
   add("b-wine-keyboard", 0x845E, 2);
   add("c-controller", kMakerVendor, kMakerController);
@@ -131,14 +131,14 @@ TEST_F(DeviceInputTest, OnlyTheControllersAreTakenAndTheOtherModelWarns) {
   EXPECT_EQ(input.openCount(), 2u);
 }
 
-TEST_F(DeviceInputTest, NoDeviceListMeansNothingOpens) {
+TEST_F(DeviceReadersTest, NoDeviceListMeansNothingOpens) {
   add("c-controller", kMakerVendor, kMakerController);
   port.listAvailable = false;
   input.enumerate();
   EXPECT_EQ(input.openCount(), 0u);
 }
 
-TEST_F(DeviceInputTest, FirstReportIsTheBaselineAndLossReleasesBeforeTheCountDrops) {
+TEST_F(DeviceReadersTest, FirstReportIsTheBaselineAndLossReleasesBeforeTheCountDrops) {
   add("dev", kMakerVendor, kMakerController);
   ASSERT_EQ(input.openDevice("dev"), OpenResult::Taken);
   device("dev").push(report(0, 1));
@@ -150,7 +150,7 @@ TEST_F(DeviceInputTest, FirstReportIsTheBaselineAndLossReleasesBeforeTheCountDro
                                                       "decode 0 3/0", "lost 0", "count 0"}));
 }
 
-TEST_F(DeviceInputTest, DeviceGoneBeforeItsFirstReportHoldsNothing) {
+TEST_F(DeviceReadersTest, DeviceGoneBeforeItsFirstReportHoldsNothing) {
   add("dev", kMakerVendor, kMakerController);
   input.openDevice("dev");
   device("dev").unplug();
@@ -158,7 +158,7 @@ TEST_F(DeviceInputTest, DeviceGoneBeforeItsFirstReportHoldsNothing) {
   EXPECT_EQ(journal.lines, (std::vector<std::string>{"count 1", "count 0"}));
 }
 
-TEST_F(DeviceInputTest, ReportsTakenByTheTargetAreNotDecodedButBecomeTheBaseline) {
+TEST_F(DeviceReadersTest, ReportsTakenByTheTargetAreNotDecodedButBecomeTheBaseline) {
   add("dev", kMakerVendor, kMakerController);
   input.openDevice("dev");
   device("dev").push(report(0, 0));
@@ -177,7 +177,7 @@ TEST_F(DeviceInputTest, ReportsTakenByTheTargetAreNotDecodedButBecomeTheBaseline
   EXPECT_EQ(target.current(), 0u);
 }
 
-TEST_F(DeviceInputTest, TwoDevicesAreReadIndependently) {
+TEST_F(DeviceReadersTest, TwoDevicesAreReadIndependently) {
   add("one", kMakerVendor, kMakerController);
   add("two", kPartnerVendor, kPartnerController);
   input.enumerate();
@@ -193,7 +193,7 @@ TEST_F(DeviceInputTest, TwoDevicesAreReadIndependently) {
   EXPECT_NE(std::find(journal.lines.begin(), journal.lines.end(), "decode 1 2/4"), journal.lines.end());
 }
 
-TEST_F(DeviceInputTest, ASlotFreedByALostDeviceIsUsedAgain) {
+TEST_F(DeviceReadersTest, ASlotFreedByALostDeviceIsUsedAgain) {
   add("one", kMakerVendor, kMakerController);
   input.openDevice("one");
   device("one").unplug();
