@@ -53,13 +53,18 @@ bool Win32WindowFinder::titleExists(std::string_view title) {
 }
 
 void Win32UserPrompts::showError(std::string_view text, std::string_view caption) {
-  MessageBoxA(nullptr, std::string(text).c_str(), std::string(caption).c_str(),
-              MB_OK | MB_ICONERROR);
+  if (MessageBoxA(nullptr, std::string(text).c_str(), std::string(caption).c_str(),
+                  MB_OK | MB_ICONERROR) == 0) {
+    ringdeck::win32::logLastError("MessageBoxA");
+  }
 }
 
 bool Win32UserPrompts::confirm(std::string_view text, std::string_view caption) {
-  return MessageBoxA(nullptr, std::string(text).c_str(), std::string(caption).c_str(),
-                     MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2) == IDOK;
+  const int answer = MessageBoxA(nullptr, std::string(text).c_str(), std::string(caption).c_str(),
+                                 MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2);
+  // A box that could not be shown is no consent: the file stays as it is.
+  if (answer == 0) ringdeck::win32::logLastError("MessageBoxA");
+  return answer == IDOK;
 }
 
 }  // namespace ringdeck::setup::win32
