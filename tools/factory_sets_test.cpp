@@ -10,6 +10,11 @@
 #include "stdio_file.h"
 
 namespace ringdeck::tools {
+
+// Found by argument-dependent lookup, so it must live in the enum's own namespace.
+void PrintTo(Variant v, std::ostream* os);
+void PrintTo(Variant v, std::ostream* os) { *os << variantSuffix(v); }
+
 namespace {
 
 std::string readText(const std::string& path) {
