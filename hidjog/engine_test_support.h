@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <ostream>
 #include <set>
 #include <string>
@@ -230,5 +231,104 @@ struct EngineRig {
            output.idle() && queue.size() == 0;
   }
 };
+
+// Plays arbitrary bytes as two settings sets and a stream of things a user and the engine
+// around the core can do: reports of any content and size, reports the target takes, waits,
+// set switches, changes of the system repeat speed and a lost device. Bytes past the end read
+// as 0. Used by the randomised property test and by the fuzzer.
+class BytePlayer {
+ public:
+  explicit BytePlayer(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+
+  void play(EngineRig& rig) {
+    for (int set = 0; set < 2; ++set)
+      for (int index = 0; index < static_cast<int>(kSlotCount); ++index)
+        if (isControlSlot(index)) rig.slot(index, set) = nextSlot();
+    rig.setNumLock(next() & 1);
+    while (pos_ < bytes_.size()) {
+      const std::uint8_t op = next();
+      switch (op % 8) {
+        case 0:
+        case 1:
+        case 2:
+          sendReport(rig, kReportSize, ReportUse::Act);
+          break;
+        case 3:
+          rig.wait(std::uint64_t{next()} * 4);
+          break;
+        case 4:
+          rig.useSet(next() & 1);
+          break;
+        case 5:
+          sendReport(rig, kReportSize, ReportUse::StateOnly);
+          break;
+        case 6:
+          sendReport(rig, next() % 12, ReportUse::Act);
+          break;
+        default:
+          if (op & 0x80) {
+            rig.translator.releaseDevice(rig.device);
+            rig.pump();
+          } else {
+            rig.translator.setSystemRepeatSpeed(next());
+          }
+          break;
+      }
+    }
+  }
+
+ private:
+  static bool isControlSlot(int i) {
+    return i <= 1 || (i >= 4 && i <= 20) || (i >= 25 && i <= 38) || (i >= 43 && i <= 56) ||
+           (i >= 60 && i <= 72);
+  }
+  std::uint8_t next() { return pos_ < bytes_.size() ? bytes_[pos_++] : 0; }
+  ActionSlot nextSlot() {
+    const std::uint8_t k = next();
+    const std::uint8_t m = next();
+    std::uint8_t c = next();
+    if (c == kVkNumLock) ++c;  // a Num Lock key of the user's would change the light for good
+    const bool sync = k & 0x80;
+    const auto mods = static_cast<std::uint16_t>(m);  // unknown bits included
+    switch (k % 10) {
+      case 1: return kindSlot(ActionKind::SameAsLower);
+      case 2: return systemRepeatSlot(mods, c, sync);
+      case 3: return keystrokeSlot(mods, c, kRepeatOnce, sync);
+      case 4: return keystrokeSlot(mods, c, kRepeatHold, sync);
+      case 5: return keystrokeSlot(mods, c, static_cast<std::uint16_t>(1 + c % 40), sync);
+      case 6: return modifiersSlot(mods, sync);
+      case 7: return scrollSlot(ActionKind::ScrollUp, static_cast<std::int8_t>(c), mods, sync);
+      case 8: return scrollSlot(ActionKind::ScrollDown, static_cast<std::int8_t>(c), mods, sync);
+      case 9: {
+        ActionSlot s = keystrokeSlot(mods, c, kRepeatHold, sync);
+        s.kind = static_cast<std::uint16_t>(100 + k % 7);
+        return s;
+      }
+      default: return ActionSlot{};
+    }
+  }
+  void sendReport(EngineRig& rig, std::size_t size, ReportUse use) {
+    std::array<std::uint8_t, 12> r{};
+    for (std::size_t i = 0; i < size; ++i) r[i] = next();
+    // Mostly plausible shuttle positions, so that zones and transitions get exercised.
+    if (size == kReportSize && (r[0] & 1)) r[1] = static_cast<std::uint8_t>(static_cast<int>(r[1] % 15) - 7);
+    rig.translator.decodeReport(rig.device, std::span<const std::uint8_t>(r.data(), size), use);
+    rig.pump();
+  }
+
+  std::span<const std::uint8_t> bytes_;
+  std::size_t pos_ = 0;
+};
+
+// What must hold after any history: once the device is lost and the deferred releases have
+// had their time, the engine holds nothing.
+inline bool releasesEverythingWhenTheDeviceIsLost(std::span<const std::uint8_t> bytes) {
+  auto rig = std::make_unique<EngineRig>();
+  BytePlayer(bytes).play(*rig);
+  rig->translator.releaseDevice(rig->device);
+  rig->pump();
+  rig->wait(2000);
+  return rig->nothingHeld();
+}
 
 }  // namespace ringdeck::testing

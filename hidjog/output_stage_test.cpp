@@ -326,3 +326,25 @@ TEST(OutputStage, ReleaseEverythingWithNothingHeldSendsNothing) {
 
 }  // namespace
 }  // namespace ringdeck
+
+namespace ringdeck {
+namespace {
+
+// Random histories of reports, waits, set switches and taken reports: whatever happened, a lost
+// device leaves nothing held once its deferred releases have fired.
+TEST(EngineProperty, LostDeviceLeavesNothingHeldAfterAnyHistory) {
+  std::uint32_t rng = 2024;
+  std::vector<std::uint8_t> bytes;
+  for (int run = 0; run < 300; ++run) {
+    bytes.clear();
+    const int length = 400 + run * 3;
+    for (int i = 0; i < length; ++i) {
+      rng = rng * 1664525u + 1013904223u;
+      bytes.push_back(static_cast<std::uint8_t>(rng >> 24));
+    }
+    ASSERT_TRUE(testing::releasesEverythingWhenTheDeviceIsLost(bytes)) << "run " << run;
+  }
+}
+
+}  // namespace
+}  // namespace ringdeck

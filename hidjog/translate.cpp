@@ -64,7 +64,9 @@ PressedAction EventTranslator::actionOf(int slot) const {
   const ActionSlot& s = set_->slots[slot];
   a.kind = s.kind;
   a.modifiers = s.modifiers;
-  a.keyCode = s.keyCode;
+  // 0xFF is no virtual key, and the output stage uses it to mean "no key held": as a key it
+  // could never be told apart from none and would stay down.
+  a.keyCode = s.keyCode == kNoKey ? 0 : s.keyCode;
   a.wheelNotches = s.wheelNotches;
   a.repeatPeriod =
       s.actionKind() == ActionKind::KeystrokeSystemRepeat ? systemRepeatPeriod() : s.repeatPeriod;

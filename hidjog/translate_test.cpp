@@ -200,6 +200,8 @@ INSTANTIATE_TEST_SUITE_P(
                    return s;
                  }(),
                  {keyEvent(0xFFFF, 0, 'E', true, true)}, {keyEvent(0xFFFF, 0, 'E', false, true)}},
+        KindCase{"KeyCode0xFFIsNoKey", keystrokeSlot(ModShift, 0xFF, kRepeatHold, true),
+                 {keyEvent(0xFFFF, ModShift, 0, true, true)}, {keyEvent(0xFFFF, ModShift, 0, false, true)}},
         KindCase{"None", kindSlot(ActionKind::None), {}, {}},
         KindCase{"SameAsLowerOnAButton", kindSlot(ActionKind::SameAsLower), {}, {}},
         KindCase{"OpenItem", kindSlot(ActionKind::OpenItem), {}, {}},
