@@ -8,7 +8,8 @@
 #include "engine_test_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (!ringdeck::testing::releasesEverythingWhenTheDeviceIsLost(std::span<const std::uint8_t>(data, size)))
-    std::abort();
+  const std::span<const std::uint8_t> bytes(data, size);
+  if (!ringdeck::testing::releasesEverythingWhenTheDeviceIsLost(bytes)) std::abort();
+  if (!ringdeck::testing::releasesEverythingWhenTheEngineStops(bytes)) std::abort();
   return 0;
 }

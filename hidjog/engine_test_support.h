@@ -331,4 +331,12 @@ inline bool releasesEverythingWhenTheDeviceIsLost(std::span<const std::uint8_t> 
   return rig->nothingHeld();
 }
 
+// And when the engine stops instead, it holds nothing at once.
+inline bool releasesEverythingWhenTheEngineStops(std::span<const std::uint8_t> bytes) {
+  auto rig = std::make_unique<EngineRig>();
+  BytePlayer(bytes).play(*rig);
+  rig->output.releaseEverything();
+  return rig->nothingHeld();
+}
+
 }  // namespace ringdeck::testing

@@ -331,8 +331,9 @@ namespace ringdeck {
 namespace {
 
 // Random histories of reports, waits, set switches and taken reports: whatever happened, a lost
-// device leaves nothing held once its deferred releases have fired.
-TEST(EngineProperty, LostDeviceLeavesNothingHeldAfterAnyHistory) {
+// device leaves nothing held once its deferred releases have fired, and a stopping engine
+// leaves nothing held at once.
+TEST(EngineProperty, NothingHeldAfterAnyHistory) {
   std::uint32_t rng = 2024;
   std::vector<std::uint8_t> bytes;
   for (int run = 0; run < 300; ++run) {
@@ -343,6 +344,7 @@ TEST(EngineProperty, LostDeviceLeavesNothingHeldAfterAnyHistory) {
       bytes.push_back(static_cast<std::uint8_t>(rng >> 24));
     }
     ASSERT_TRUE(testing::releasesEverythingWhenTheDeviceIsLost(bytes)) << "run " << run;
+    ASSERT_TRUE(testing::releasesEverythingWhenTheEngineStops(bytes)) << "run " << run;
   }
 }
 
