@@ -9,6 +9,7 @@
 #include "engine_test_support.h"
 
 #include "counting_new.h"
+#include "engine_core.h"
 
 namespace {
 
@@ -95,13 +96,13 @@ std::vector<std::array<std::uint8_t, kReportSize>> reportMix() {
 }
 
 struct Engine {
-  EventQueue queue;
-  TimerPool pool;
   NullWaker waker;
   VirtualTimers timers;
   NullSink sink;
-  EventTranslator translator{queue, pool, waker};
-  OutputStage output{pool, sink, timers};
+  EngineCore core{sink, timers, waker};
+  EventTranslator& translator = core.translator;
+  OutputStage& output = core.output;
+  EventQueue& queue = core.queue;
   DeviceInput device;
   SettingsRecord set = editorSet();
   Engine() {

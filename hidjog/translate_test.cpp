@@ -50,8 +50,11 @@ struct Translation {
   // "+61" / "-61": slot 61 pressed / released.
   std::vector<std::string> slotEvents() {
     std::vector<std::string> out;
-    for (const ActionEvent& e : drain())
-      out.push_back((e.pressed ? "+" : "-") + std::to_string(e.keyCode - kSlotKeyBase));
+    for (const ActionEvent& e : drain()) {
+      std::string name(1, e.pressed ? '+' : '-');
+      name += std::to_string(e.keyCode - kSlotKeyBase);
+      out.push_back(name);
+    }
     return out;
   }
 };
