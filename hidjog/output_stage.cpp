@@ -76,6 +76,8 @@ void OutputStage::onTimer(std::uint16_t id) {
     // Modifiers still held by their control are not pressed again: a repeat sends the key.
     e.modifiers = static_cast<std::uint16_t>(e.modifiers & ~state_.ActiveModifiers);
     state_.CurrentRepeatTimer = perform(e);
+  } else if (state_.CurrentRepeatTimer == id) {
+    state_.CurrentRepeatTimer = kNoTimer;
   }
   pool_.free(id);
 }
