@@ -6,8 +6,7 @@ Engine::Engine(const EnginePorts& ports, std::string settingsPath)
     : status_(ports.status),
       warning_(ports.warning),
       image_(ports.files, ports.sections, std::move(settingsPath)),
-      output_(pool_, ports.input, ports.timers),
-      translator_(queue_, pool_, ports.waker),
+      core_(ports.input, ports.timers, ports.waker),
       readers_(ports.devices, target_, ports.reports, *this, *this) {}
 
 bool Engine::loadSettings() {
@@ -38,7 +37,7 @@ bool Engine::reloadSettings(std::uint32_t selected, std::uint32_t count) {
 }
 
 void Engine::useCurrentSet() {
-  translator_.setCurrentSet(image_.loaded() ? &image_.currentRecord() : nullptr);
+  core_.translator.setCurrentSet(image_.loaded() ? &image_.currentRecord() : nullptr);
 }
 
 std::uint32_t Engine::currentSetIndex() {
@@ -51,31 +50,31 @@ void Engine::notifyStatus() { status_.statusNotify(currentSetIndex(), readers_.o
 void Engine::releaseEverything() {
   {
     std::lock_guard lock(settingsLock_);
-    for (auto& d : devices_) translator_.releaseDevice(d);
+    for (auto& d : devices_) core_.translator.releaseDevice(d);
   }
   // Whatever those releases queued is carried out before everything else is let go.
-  while (queue_.size() > 0) output_.onQueuedEvent(queue_);
-  output_.releaseEverything();
+  while (core_.queue.size() > 0) core_.output.onQueuedEvent(core_.queue);
+  core_.output.releaseEverything();
 }
 
 void Engine::baseline(std::size_t device, const Report& report) {
   std::lock_guard lock(settingsLock_);
-  translator_.decodeReport(devices_[device], report);
+  core_.translator.decodeReport(devices_[device], report);
 }
 
 void Engine::decode(std::size_t device, const Report& report) {
   std::lock_guard lock(settingsLock_);
-  translator_.decodeReport(devices_[device], report);
+  core_.translator.decodeReport(devices_[device], report);
 }
 
 void Engine::taken(std::size_t device, const Report& report) {
   std::lock_guard lock(settingsLock_);
-  translator_.decodeReport(devices_[device], report, ReportUse::StateOnly);
+  core_.translator.decodeReport(devices_[device], report, ReportUse::StateOnly);
 }
 
 void Engine::lost(std::size_t device) {
   std::lock_guard lock(settingsLock_);
-  translator_.releaseDevice(devices_[device]);
+  core_.translator.releaseDevice(devices_[device]);
 }
 
 void Engine::deviceCountChanged(std::uint32_t count) {

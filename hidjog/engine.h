@@ -15,13 +15,9 @@
 #include <string>
 
 #include "device_readers.h"
-#include "engine_seams.h"
-#include "event_queue.h"
-#include "output_stage.h"
+#include "engine_core.h"
 #include "report_target.h"
 #include "settings_image.h"
-#include "timer_pool.h"
-#include "translate.h"
 
 namespace ringdeck::engine {
 
@@ -73,16 +69,16 @@ class Engine final : private ReportConsumer, private DeviceNotices {
   bool reloadSettings(std::uint32_t selected, std::uint32_t count);
 
   // 0x414, WM_TIMER, WM_SETTINGCHANGE.
-  void onQueuedEvent() { output_.onQueuedEvent(queue_); }
-  void onTimer(std::uint16_t id) { output_.onTimer(id); }
-  void setKeyboardRepeatSpeed(unsigned speed) { translator_.setSystemRepeatSpeed(speed); }
+  void onQueuedEvent() { core_.output.onQueuedEvent(core_.queue); }
+  void onTimer(std::uint16_t id) { core_.output.onTimer(id); }
+  void setKeyboardRepeatSpeed(unsigned speed) { core_.translator.setSystemRepeatSpeed(speed); }
 
   // The engine stops: nothing it sent down stays down.
   void releaseEverything();
 
   std::uint32_t currentSetIndex();
   std::uint32_t deviceCount() const { return readers_.openCount(); }
-  const OutputStage& output() const { return output_; }
+  const OutputStage& output() const { return core_.output; }
   const std::string& settingsPath() const { return image_.path(); }
   // Tests: wait for every reader to end.
   void waitForReaders() { readers_.waitForReaders(); }
@@ -102,10 +98,7 @@ class Engine final : private ReportConsumer, private DeviceNotices {
   WarningBox& warning_;
   std::mutex settingsLock_;
   SettingsImage image_;
-  EventQueue queue_;
-  TimerPool pool_;
-  OutputStage output_;
-  EventTranslator translator_;
+  EngineCore core_;
   ReportTarget target_;
   std::array<DeviceInput, DeviceReaders::kMaxDevices> devices_{};
   DeviceReaders readers_;

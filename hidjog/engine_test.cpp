@@ -197,18 +197,20 @@ TEST_F(EngineTest, ASetSwitchWhileHeldReleasesWhatThePressSent) {
   EXPECT_EQ(sink.log, (std::vector<std::string>{"0 +Shift +H", "0 -H -Shift"}));
 }
 
-TEST_F(EngineTest, ReportsTakenByTheTargetSendNothing) {
+TEST_F(EngineTest, ReportsTakenByTheTargetPressNothing) {
   ScriptedDevice& d = plug("dev");
   play(d, {buttons(0)});
   EXPECT_EQ(engine.reportRequest(kReportRegister, 0x42), 0u);
   play(d, {buttons(1), buttons(0), buttons(2)});
   EXPECT_TRUE(sink.log.empty());
-  // Handed back: the next report is measured from the last one taken.
+  // Handed back: the next report is measured from the last one taken, so nothing stored up
+  // follows. The release of the button pressed meanwhile is a change of its own: it may let keys
+  // go, but never presses one.
   EXPECT_EQ(engine.reportRequest(kReportExchange, 0), 0x42u);
   play(d, {buttons(2)});
-  EXPECT_TRUE(sink.log.empty()) << ::testing::PrintToString(sink.log);
+  EXPECT_TRUE(sink.log.empty());
   play(d, {buttons(0)});
-  EXPECT_TRUE(sink.log.empty()) << ::testing::PrintToString(sink.log);
+  for (const std::string& line : sink.log) EXPECT_EQ(line.find('+'), std::string::npos) << line;
 }
 
 TEST_F(EngineTest, StoppingReleasesEverythingHeld) {

@@ -133,7 +133,7 @@ LRESULT CALLBACK engineWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
       }
       if (wParam == DBT_DEVICEREMOVECOMPLETE) return 0;  // its reader ends by itself
       break;
-    case kQueuedEventMessage:
+    case kMsgQueuedEvent:
       engine.onQueuedEvent();
       return 0;
     default:

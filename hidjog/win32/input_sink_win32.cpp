@@ -46,7 +46,7 @@ void WindowTimers::startTimer(std::uint16_t id, std::uint32_t periodMs) {
 void WindowTimers::stopTimer(std::uint16_t id) { KillTimer(window_, id); }
 
 void PostingWaker::wake() {
-  if (!PostMessageA(window_, kQueuedEventMessage, 0, 0)) ringdeck::win32::logLastError("PostMessageA");
+  if (!PostMessageA(window_, kMsgQueuedEvent, 0, 0)) ringdeck::win32::logLastError("PostMessageA");
 }
 
 }  // namespace ringdeck::engine::win32

@@ -3,11 +3,9 @@
 
 #include <windows.h>
 
-#include "engine_seams.h"
+#include "engine_core.h"
 
 namespace ringdeck::engine::win32 {
-
-inline constexpr UINT kQueuedEventMessage = 0x414;
 
 class SendInputSink final : public InputSink {
  public:
