@@ -32,7 +32,9 @@ target_link_libraries(ringdeck_engine PUBLIC ringdeck_engine_process ringdeck_en
 ringdeck_unit_test(engine_test SOURCES engine_test.cpp LIBS ringdeck_engine)
 
 if(WIN32)
+  enable_language(RC)
   set(engine_glue
+    win32/RingDeckEngine.rc
     win32/engine_main.cpp
     win32/engine_setup_win32.cpp
     win32/input_sink_win32.cpp
