@@ -1,0 +1,65 @@
+#include "settings_image.h"
+
+#include <vector>
+
+#include "settings_io.h"
+
+namespace ringdeck::engine {
+namespace {
+
+class HeapSection final : public SharedSection {
+ public:
+  explicit HeapSection(std::size_t size) : bytes_(size) {}
+  std::span<std::uint8_t> bytes() override { return bytes_; }
+
+ private:
+  std::vector<std::uint8_t> bytes_;
+};
+
+}  // namespace
+
+std::unique_ptr<SharedSection> HeapSectionFactory::create(std::size_t size) {
+  return std::make_unique<HeapSection>(size);
+}
+
+bool SettingsImage::load() {
+  close();
+  auto file = files_.open(path_, OpenMode::ReadWriteOpenAlways);
+  if (!file) return false;
+  if (repairSettingsFile(*file) == RepairResult::Failed) return false;
+  const auto size = file->size();
+  if (!size || *size < kExportedFileSize) return false;
+  const std::uint32_t count = recordCountForSize(*size);
+  auto section = sections_.create(static_cast<std::size_t>(*size - kHeaderSize));
+  if (!section || section->bytes().size() < static_cast<std::size_t>(count) * kRecordSize) return false;
+  auto* records = reinterpret_cast<SettingsRecord*>(section->bytes().data());
+  if (!readSettingsRecords(*file, std::span(records, count))) return false;
+  section_ = std::move(section);
+  records_ = records;
+  count_ = count;
+  if (current_ >= count_) current_ = kGlobalSet;
+  return true;
+}
+
+void SettingsImage::close() {
+  records_ = nullptr;
+  count_ = 0;
+  section_.reset();
+}
+
+void SettingsImage::changeCurrent(std::uint32_t index) {
+  current_ = index < count_ ? index : kGlobalSet;
+}
+
+bool SettingsImage::reload(std::uint32_t selected, std::uint32_t count) {
+  if (count != count_) {
+    if (selected == current_) {
+      current_ = kGlobalSet;  // the set in use was removed
+    } else if (count_ > 0 && current_ == count_ - 1) {
+      current_ = selected;  // the last set was moved into the removed set's place
+    }
+  }
+  return load();
+}
+
+}  // namespace ringdeck::engine

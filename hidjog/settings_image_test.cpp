@@ -1,0 +1,107 @@
+#include "settings_image.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "memory_file.h"
+#include "settings_io.h"
+
+namespace ringdeck::engine {
+namespace {
+
+constexpr const char* kPath = "C:\\windows\\system32\\OrvanelRingDeck.pref";
+
+class ImageTest : public testing::Test {
+ protected:
+  void writeSets(std::initializer_list<const char*> names) {
+    std::vector<SettingsRecord> records;
+    for (const char* n : names) {
+      SettingsRecord r{};
+      setName(r, n);
+      records.push_back(r);
+    }
+    auto f = files.open(kPath, OpenMode::ReadWriteCreateNew);
+    ASSERT_TRUE(writeSettingsFile(*f, records));
+  }
+  std::string currentName() const { return std::string(fieldText(image.currentRecord().name)); }
+
+  MemoryFileSystem files;
+  HeapSectionFactory sections;
+  SettingsImage image{files, sections, kPath};
+};
+
+TEST_F(ImageTest, MissingFileIsCreatedWithTheGlobalSet) {
+  ASSERT_TRUE(image.load());
+  EXPECT_EQ(image.recordCount(), 1u);
+  EXPECT_EQ(image.currentIndex(), 0u);
+  EXPECT_EQ(files.files[kPath].size(), kExportedFileSize);
+}
+
+TEST_F(ImageTest, UnopenableFileFails) {
+  files.failOpen = true;
+  EXPECT_FALSE(image.load());
+  EXPECT_FALSE(image.loaded());
+}
+
+TEST_F(ImageTest, ChangeCurrentAndFallbackForAnIndexNotInTheImage) {
+  writeSets({"G", "A", "B"});
+  ASSERT_TRUE(image.load());
+  image.changeCurrent(2);
+  EXPECT_EQ(image.currentIndex(), 2u);
+  EXPECT_EQ(currentName(), "B");
+  image.changeCurrent(3);
+  EXPECT_EQ(image.currentIndex(), 0u);
+  image.changeCurrent(0xFFFFFFFF);
+  EXPECT_EQ(currentName(), "G");
+}
+
+TEST_F(ImageTest, ReloadIndexRule) {
+  struct Case {
+    const char* what;
+    std::uint32_t current;
+    std::initializer_list<const char*> after;
+    std::uint32_t selected, count;
+    std::uint32_t expected;
+  };
+  const Case cases[] = {
+      {"same count keeps the index though sets moved", 2, {"G", "B", "A"}, 1, 3, 2},
+      {"the current set was removed", 1, {"G", "B"}, 1, 2, 0},
+      {"another set removed while the last is current", 2, {"G", "B"}, 1, 2, 1},
+      {"another set removed, a middle one current", 1, {"G", "A", "B", "C"}, 3, 4, 1},
+      {"a set added", 1, {"G", "A", "B", "C"}, 3, 4, 1},
+      {"last set current and count grows", 2, {"G", "A", "B", "C"}, 3, 4, 3},
+      {"index beyond the new file falls back", 2, {"G"}, 1, 1, 0},
+  };
+  for (const Case& c : cases) {
+    writeSets({"G", "A", "B"});
+    ASSERT_TRUE(image.load()) << c.what;
+    image.changeCurrent(c.current);
+    writeSets(c.after);
+    ASSERT_TRUE(image.reload(c.selected, c.count)) << c.what;
+    EXPECT_EQ(image.currentIndex(), c.expected) << c.what;
+    EXPECT_EQ(image.recordCount(), c.after.size()) << c.what;
+  }
+}
+
+TEST_F(ImageTest, ReloadRepairsADamagedFile) {
+  writeSets({"G", "A"});
+  ASSERT_TRUE(image.load());
+  image.changeCurrent(1);
+  files.files[kPath].resize(15);
+  ASSERT_TRUE(image.reload(0, 2));
+  EXPECT_EQ(image.recordCount(), 1u);
+  EXPECT_EQ(image.currentIndex(), 0u);
+  EXPECT_EQ(currentName(), "");
+}
+
+TEST_F(ImageTest, TrailingBytesAreNotSets) {
+  writeSets({"G", "A"});
+  files.files[kPath].resize(files.files[kPath].size() + 100, 0xCC);
+  ASSERT_TRUE(image.load());
+  EXPECT_EQ(image.recordCount(), 2u);
+  EXPECT_EQ(std::string(fieldText(image.record(1).name)), "A");
+}
+
+}  // namespace
+}  // namespace ringdeck::engine
