@@ -10,44 +10,16 @@
 #include <vector>
 
 #include "protocol.h"
+#include "scripted_device.h"
 
 namespace ringdeck::engine {
 namespace {
-
-// A device the test feeds: reads block until a report is pushed or the device is unplugged.
-class FakeDevice {
- public:
-  void push(const Report& r) {
-    std::lock_guard l(m_);
-    q_.push_back(r);
-    cv_.notify_all();
-  }
-  void unplug() {
-    std::lock_guard l(m_);
-    gone_ = true;
-    cv_.notify_all();
-  }
-  bool read(Report& r) {
-    std::unique_lock l(m_);
-    cv_.wait(l, [&] { return gone_ || !q_.empty(); });
-    if (q_.empty()) return false;
-    r = q_.front();
-    q_.pop_front();
-    return true;
-  }
-
- private:
-  std::mutex m_;
-  std::condition_variable cv_;
-  std::deque<Report> q_;
-  bool gone_ = false;
-};
 
 struct FakePort : DevicePort {
   struct Entry {
     DeviceIdentity id;
     bool openable = true;
-    FakeDevice device;
+    testing::ScriptedDevice device;
   };
   std::map<std::string, Entry> devices;
   bool listAvailable = true;
@@ -60,13 +32,7 @@ struct FakePort : DevicePort {
     auto it = devices.find(path);
     if (it == devices.end() || !it->second.openable) return nullptr;
     id = it->second.id;
-    struct Handle : DeviceHandle {
-      FakeDevice* d;
-      bool readReport(Report& r) override { return d->read(r); }
-    };
-    auto h = std::make_unique<Handle>();
-    h->d = &it->second.device;
-    return h;
+    return it->second.device.handle();
   }
 };
 
@@ -102,12 +68,12 @@ struct Journal : ReportConsumer, DeviceNotices, ReportSender {
 
 Report report(std::uint8_t shuttle, std::uint8_t buttons) { return Report{0, shuttle, 0, 0, buttons, 0, 0, 0}; }
 
-class DeviceReadersTest : public testing::Test {
+class DeviceReadersTest : public ::testing::Test {
  protected:
   void add(const std::string& path, std::uint16_t vendor, std::uint16_t product) {
     port.devices[path].id = {vendor, product};
   }
-  FakeDevice& device(const std::string& path) { return port.devices[path].device; }
+  testing::ScriptedDevice& device(const std::string& path) { return port.devices[path].device; }
   void TearDown() override {
     for (auto& [p, e] : port.devices) e.device.unplug();
     input.waitForReaders();

@@ -12,52 +12,18 @@
 #include "engine_test_support.h"
 #include "memory_file.h"
 #include "protocol.h"
+#include "scripted_device.h"
 #include "settings_io.h"
 
 namespace ringdeck::engine {
 namespace {
 
+using ringdeck::engine::testing::ScriptedDevice;
+using ringdeck::testing::keystrokeSlot;
 using ringdeck::testing::RecordingSink;
 using ringdeck::testing::VirtualTimers;
 
 constexpr const char* kPath = "C:\\windows\\system32\\OrvanelRingDeck.pref";
-
-// A device whose reports the test pushes; idle() waits until the reader has handled them all.
-class ScriptedDevice {
- public:
-  void push(const Report& r) {
-    std::lock_guard l(m_);
-    q_.push_back(r);
-    cv_.notify_all();
-  }
-  void unplug() {
-    std::lock_guard l(m_);
-    gone_ = true;
-    cv_.notify_all();
-  }
-  bool read(Report& r) {
-    std::unique_lock l(m_);
-    waiting_ = true;
-    cv_.notify_all();
-    cv_.wait(l, [&] { return gone_ || !q_.empty(); });
-    waiting_ = false;
-    if (q_.empty()) return false;
-    r = q_.front();
-    q_.pop_front();
-    return true;
-  }
-  void idle() {
-    std::unique_lock l(m_);
-    ASSERT_TRUE(cv_.wait_for(l, std::chrono::seconds(5), [&] { return waiting_ && q_.empty(); }));
-  }
-
- private:
-  std::mutex m_;
-  std::condition_variable cv_;
-  std::deque<Report> q_;
-  bool gone_ = false;
-  bool waiting_ = false;
-};
 
 struct ScriptedPort : DevicePort {
   std::map<std::string, ScriptedDevice> devices;
@@ -68,13 +34,7 @@ struct ScriptedPort : DevicePort {
     auto it = devices.find(path);
     if (it == devices.end()) return nullptr;
     id = {kMakerVendor, kMakerController};
-    struct Handle : DeviceHandle {
-      ScriptedDevice* d;
-      bool readReport(Report& r) override { return d->read(r); }
-    };
-    auto h = std::make_unique<Handle>();
-    h->d = &it->second;
-    return h;
+    return it->second.handle();
   }
 };
 
@@ -96,17 +56,6 @@ struct Recorders : ReportSender, StatusSink, WarningBox, EngineWaker {
   }
 };
 
-ActionSlot keystroke(std::uint16_t mods, std::uint8_t key, std::uint16_t repeat, bool sync) {
-  ActionSlot s{};
-  s.kind = static_cast<std::uint16_t>(ActionKind::Keystroke);
-  s.modifiers = mods;
-  s.keyCode = key;
-  s.wheelNotches = -1;
-  s.repeatPeriod = repeat;
-  s.syncRelease = sync ? 1 : 0;
-  return s;
-}
-
 Report buttons(std::uint16_t b) { return Report{0, 0, 0, 0, static_cast<std::uint8_t>(b), static_cast<std::uint8_t>(b >> 8), 0, 0}; }
 
 class EngineTest : public ::testing::Test {
@@ -114,11 +63,11 @@ class EngineTest : public ::testing::Test {
   void SetUp() override {
     std::vector<SettingsRecord> sets(3);
     setName(sets[0], "Global");
-    sets[0].slots[SlotIndex::button(0)] = keystroke(ModControl, 'C', kRepeatOnce, true);
-    sets[0].slots[SlotIndex::button(1)] = keystroke(ModShift, 'H', kRepeatHold, true);
+    sets[0].slots[SlotIndex::button(0)] = keystrokeSlot(ModControl, 'C', kRepeatOnce, true);
+    sets[0].slots[SlotIndex::button(1)] = keystrokeSlot(ModShift, 'H', kRepeatHold, true);
     setName(sets[1], "One");
     setName(sets[2], "Two");
-    sets[2].slots[SlotIndex::button(1)] = keystroke(0, 'Z', kRepeatHold, true);
+    sets[2].slots[SlotIndex::button(1)] = keystrokeSlot(0, 'Z', kRepeatHold, true);
     auto f = files.open(kPath, OpenMode::ReadWriteCreateNew);
     ASSERT_TRUE(writeSettingsFile(*f, sets));
     ASSERT_TRUE(engine.loadSettings());
@@ -146,7 +95,7 @@ class EngineTest : public ::testing::Test {
   void play(ScriptedDevice& d, std::initializer_list<Report> reports) {
     for (const Report& r : reports) {
       d.push(r);
-      d.idle();
+      ASSERT_TRUE(d.idle());
       drain();
     }
   }

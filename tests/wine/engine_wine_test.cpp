@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "device_table.h"
+#include "engine_test_support.h"
 #include "protocol.h"
 #include "settings_io.h"
 #include "win32_file.h"
@@ -18,6 +19,8 @@ namespace ringdeck::wine {
 namespace {
 
 using engine::kMakerController;
+using ringdeck::testing::keystrokeSlot;
+using ringdeck::testing::scrollSlot;
 using engine::kMakerOtherModel;
 using engine::kMakerVendor;
 using engine::kPartnerController;
@@ -26,42 +29,22 @@ using engine::kPartnerVendor;
 const std::string kEngineVirtual = windowsPath(RINGDECK_ENGINE_VIRTUAL);
 const std::string kEngineProduct = windowsPath(RINGDECK_ENGINE_PRODUCT);
 
-ActionSlot keystroke(std::uint16_t mods, std::uint8_t key, std::uint16_t repeat, bool sync) {
-  ActionSlot s{};
-  s.kind = static_cast<std::uint16_t>(ActionKind::Keystroke);
-  s.modifiers = mods;
-  s.keyCode = key;
-  s.wheelNotches = -1;
-  s.repeatPeriod = repeat;
-  s.syncRelease = sync ? 1 : 0;
-  return s;
-}
-
-ActionSlot scroll(ActionKind kind, std::uint16_t mods, std::int8_t notches) {
-  ActionSlot s{};
-  s.kind = static_cast<std::uint16_t>(kind);
-  s.modifiers = mods;
-  s.wheelNotches = notches;
-  s.syncRelease = 1;
-  return s;
-}
-
 // Three sets; the global one maps the controls the tests use.
 std::vector<SettingsRecord> craftedSets() {
   std::vector<SettingsRecord> sets(3);
   setName(sets[0], "Global Settings");
   auto& g = sets[0].slots;
-  g[SlotIndex::button(0)] = keystroke(ModControl, 'C', kRepeatOnce, true);
-  g[SlotIndex::button(1)] = keystroke(0, kKeypadEnter, kRepeatHold, true);
-  g[SlotIndex::button(2)] = keystroke(0, VK_HOME, 10, true);  // repeats every 100 ms
-  g[SlotIndex::button(3)] = scroll(ActionKind::ScrollDown, ModControl, 3);
-  g[SlotIndex::button(4)] = keystroke(ModControl, 'X', kRepeatHold, false);  // released 500 ms late
-  g[SlotIndex::JogRight] = keystroke(0, VK_RIGHT, kRepeatOnce, true);
+  g[SlotIndex::button(0)] = keystrokeSlot(ModControl, 'C', kRepeatOnce, true);
+  g[SlotIndex::button(1)] = keystrokeSlot(0, kKeypadEnter, kRepeatHold, true);
+  g[SlotIndex::button(2)] = keystrokeSlot(0, VK_HOME, 10, true);  // repeats every 100 ms
+  g[SlotIndex::button(3)] = scrollSlot(ActionKind::ScrollDown, 3, ModControl, true);
+  g[SlotIndex::button(4)] = keystrokeSlot(ModControl, 'X', kRepeatHold, false);  // released 500 ms late
+  g[SlotIndex::JogRight] = keystrokeSlot(0, VK_RIGHT, kRepeatOnce, true);
   setName(sets[1], "One");
   setTargetApp(sets[1], "ONE.EXE");
   setName(sets[2], "Two");
   setTargetApp(sets[2], "TWO.EXE");
-  sets[2].slots[SlotIndex::button(0)] = keystroke(0, 'Z', kRepeatOnce, true);
+  sets[2].slots[SlotIndex::button(0)] = keystrokeSlot(0, 'Z', kRepeatOnce, true);
   return sets;
 }
 

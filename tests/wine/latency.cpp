@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "device_table.h"
+#include "engine_test_support.h"
 #include "protocol.h"
 #include "settings_io.h"
 #include "win32_file.h"
@@ -73,12 +74,7 @@ int run(int reports) {
   {
     SettingsRecord set{};
     setName(set, "Latency");
-    ActionSlot& a = set.slots[SlotIndex::button(0)];
-    a.kind = static_cast<std::uint16_t>(ActionKind::Keystroke);
-    a.keyCode = 'A';
-    a.wheelNotches = -1;
-    a.repeatPeriod = kRepeatHold;
-    a.syncRelease = 1;
+    set.slots[SlotIndex::button(0)] = ringdeck::testing::keystrokeSlot(0, 'A', kRepeatHold, true);
     ringdeck::win32::Win32FileSystem files;
     auto f = files.open(path, OpenMode::ReadWriteCreateNew);
     if (!f || !writeSettingsFile(*f, std::span(&set, 1))) return 1;
