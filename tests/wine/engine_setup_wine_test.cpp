@@ -30,7 +30,8 @@ bool engineWindowExists() { return FindWindowA(kEngineWindowClass, nullptr) != n
 DWORD runSetup(const char* argument) {
   ChildProcess p;
   EXPECT_TRUE(p.start(kEngine, argument));
-  return p.wait(30000).value_or(0xDEAD);
+  // Generous: Wine starts a service slowly on a loaded machine.
+  return p.wait(90000).value_or(0xDEAD);
 }
 
 class EngineSetup : public ::testing::Test {
