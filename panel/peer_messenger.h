@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace ringdeck::panel {
 
@@ -19,5 +21,9 @@ class PeerMessenger {
   // failure to start is not the caller's concern.
   virtual void StartHelper() = 0;
 };
+
+// The helper's program beside the control panel's own: everything after the last "\" of
+// ownProgramPath replaced by "RingDeck Helper.exe".
+std::string helperProgramPath(std::string_view ownProgramPath);
 
 }  // namespace ringdeck::panel
