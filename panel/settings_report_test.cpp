@@ -270,7 +270,13 @@ TEST_F(ExportAsTextTest, ASetTheFileDoesNotHoldReadsAsAnEmptySet) {
   ASSERT_EQ(ExportAsText(fs, store, kUs, kReportPath), ReportResult::Written);
   EXPECT_EQ(nameLine(), "");
 
+  // Nor in a file deleted behind the control panel's back.
+  fs.memory.files.erase(kPath);
+  ASSERT_EQ(ExportAsText(fs, store, kUs, kReportPath), ReportResult::Written);
+  EXPECT_EQ(report(), SettingsReportText(kUs, SettingsRecord{}));
+
   // Nor is anything in a file whose header is damaged.
+  ASSERT_TRUE(store.SaveSettingsFile(kPath, store.recordCount));
   store.currentSet = 1;
   fs.memory.files[kPath][0] ^= 0xFF;
   ASSERT_EQ(ExportAsText(fs, store, kUs, kReportPath), ReportResult::Written);
