@@ -17,8 +17,8 @@ bool nameBefore(const SettingsRecord& a, const SettingsRecord& b) {
   return c != 0 ? c < 0 : x.size() < y.size();
 }
 
-// Copies the caption with its terminating zero over the start of the name; like the product
-// always did, the bytes after that zero stay as they were.
+// Copies the caption with its terminating zero over the start of the name. The bytes after
+// that zero stay as the file had them: they count in the set's factory checksum.
 void nameGlobalSet(SettingsRecord& record, std::string_view caption) {
   const std::size_t len = std::min(caption.size(), sizeof record.name - 1);
   std::memcpy(record.name, caption.data(), len);
