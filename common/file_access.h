@@ -22,6 +22,9 @@ class FileAccess {
   virtual bool writeAt(std::uint64_t offset, std::span<const std::uint8_t> data) = 0;
   // Cuts or extends the file to size bytes.
   virtual bool truncate(std::uint64_t size) = 0;
+  // Pushes what was written to the disk itself, so that a file put in place of another after
+  // this call survives a power loss whole.
+  virtual bool flush() { return true; }
 };
 
 enum class OpenMode {

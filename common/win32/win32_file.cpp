@@ -56,6 +56,14 @@ class Win32File final : public FileAccess {
     return true;
   }
 
+  bool flush() override {
+    if (!FlushFileBuffers(h_)) {
+      logLastError("FlushFileBuffers");
+      return false;
+    }
+    return true;
+  }
+
   bool truncate(std::uint64_t newSize) override {
     if (!seek(newSize)) return false;
     if (!SetEndOfFile(h_)) {

@@ -1,0 +1,1 @@
+ringdeck_benchmark(panel_bench SOURCES panel_bench.cpp LIBS ringdeck_panel_core)

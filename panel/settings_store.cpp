@@ -1,0 +1,137 @@
+#include "settings_store.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <numeric>
+#include <span>
+
+namespace ringdeck::panel {
+namespace {
+
+// Plain byte order of the names as unsigned values, up to the first zero.
+bool nameBefore(const SettingsRecord& a, const SettingsRecord& b) {
+  const std::string_view x = fieldText(a.name);
+  const std::string_view y = fieldText(b.name);
+  const int c = std::memcmp(x.data(), y.data(), std::min(x.size(), y.size()));
+  return c != 0 ? c < 0 : x.size() < y.size();
+}
+
+// Copies the caption with its terminating zero over the start of the name. The bytes after
+// that zero stay as the file had them: they count in the set's factory checksum.
+void nameGlobalSet(SettingsRecord& record, std::string_view caption) {
+  const std::size_t len = std::min(caption.size(), sizeof record.name - 1);
+  std::memcpy(record.name, caption.data(), len);
+  record.name[len] = '\0';
+}
+
+bool writeRecordsInOrder(FileAccess& file, const std::vector<SettingsRecord>& records,
+                         const std::vector<std::uint32_t>& order) {
+  if (!writeSettingsHeader(file)) return false;
+  // A few records per write keeps the calls few without a second copy of the whole file.
+  constexpr std::size_t kBatch = 64;
+  std::vector<SettingsRecord> batch;
+  batch.reserve(std::min(kBatch, order.size()));
+  std::uint64_t offset = kHeaderSize;
+  for (std::size_t i = 0; i < order.size(); i += kBatch) {
+    batch.clear();
+    for (std::size_t k = i; k < std::min(order.size(), i + kBatch); ++k)
+      batch.push_back(records[order[k]]);
+    const std::span<const std::uint8_t> bytes(
+        reinterpret_cast<const std::uint8_t*>(batch.data()), batch.size() * kRecordSize);
+    if (!file.writeAt(offset, bytes)) return false;
+    offset += bytes.size();
+  }
+  return file.truncate(offset) && file.flush();
+}
+
+}  // namespace
+
+std::string pendingSettingsPath(const std::string& path) { return path + ".new"; }
+
+bool SettingsStore::LoadSettingsFile(const std::string& path,
+                                     std::string_view globalSettingsCaption) {
+  auto file = files_.open(path, OpenMode::ReadWriteOpenAlways);
+  if (!file) return false;
+  // Missing, damaged, or a header with no set after it: one empty global set, no message.
+  if (repairSettingsFile(*file) == RepairResult::Failed) return false;
+  const auto count = settingsRecordCount(*file);
+  if (!count || *count == 0) return false;
+
+  std::vector<SettingsRecord> loaded;
+  try {
+    loaded.resize(static_cast<std::size_t>(*count) + 1);  // the last one is the spare
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  if (!readSettingsRecords(*file, std::span(loaded.data(), *count))) return false;
+  nameGlobalSet(loaded[0], globalSettingsCaption);
+
+  records = std::move(loaded);
+  recordCount = *count;
+  currentSet = 0;
+  globalCaption_ = std::string(globalSettingsCaption);
+  savedPositions_.resize(recordCount);
+  std::iota(savedPositions_.begin(), savedPositions_.end(), 0u);
+  return true;
+}
+
+bool SettingsStore::SaveSettingsFile(const std::string& path, std::uint32_t count) {
+  // Without set 0 the file would lose the global set at the next load.
+  if (count == 0 || count > records.size()) return false;
+
+  std::vector<std::uint32_t> order(count);
+  std::iota(order.begin(), order.end(), 0u);
+  // Stable, so that sets of equal names keep their order from save to save.
+  std::stable_sort(order.begin() + 1, order.end(), [this](std::uint32_t a, std::uint32_t b) {
+    return nameBefore(records[a], records[b]);
+  });
+
+  // Written beside the old file and put in its place in one step: a crash, a power loss or a
+  // full disk halfway leaves the old file whole instead of a cut one.
+  const std::string pending = pendingSettingsPath(path);
+  {
+    auto file = files_.open(pending, OpenMode::ReadWriteCreateNew);
+    if (!file) return false;
+    if (!writeRecordsInOrder(*file, records, order)) {
+      file.reset();
+      files_.remove(pending);
+      return false;
+    }
+  }  // closed before it is moved
+  if (!files_.replace(pending, path)) {
+    files_.remove(pending);
+    return false;
+  }
+
+  savedPositions_.assign(records.size(), UINT32_MAX);
+  for (std::uint32_t k = 0; k < count; ++k) savedPositions_[order[k]] = k;
+
+  if (!peers_.sendReloadAllPreferences(Peer::Helper, currentSet, count)) peers_.StartHelper();
+  peers_.sendReloadAllPreferences(Peer::Engine, currentSet, count);
+  return true;
+}
+
+std::vector<std::string> SettingsStore::TargetAppBoxEntries() const {
+  std::vector<std::string> entries;
+  entries.reserve(recordCount);
+  for (std::uint32_t i = 0; i < recordCount && i < records.size(); ++i)
+    entries.emplace_back(i == 0 ? std::string_view(globalCaption_) : fieldText(records[i].name));
+  return entries;
+}
+
+std::optional<std::uint32_t> SettingsStore::savedPosition(std::uint32_t index) const {
+  if (index >= savedPositions_.size() || savedPositions_[index] == UINT32_MAX) return std::nullopt;
+  return savedPositions_[index];
+}
+
+const SettingsRecord& SettingsStore::current() const {
+  static const SettingsRecord kEmpty{};
+  return currentSet < records.size() ? records[currentSet] : kEmpty;
+}
+
+SettingsStatus RefreshSettingsStatus(const SettingsStore& store) {
+  return {store.currentSet != 0, factoryState(store.current())};
+}
+
+}  // namespace ringdeck::panel

@@ -1,0 +1,74 @@
+// The reload message reaches a window of the helper's or the engine's class with the current
+// set and the number of sets; a missing window is reported, not waited for.
+#include "win32_peer_messenger.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "protocol.h"
+
+namespace ringdeck::panel::win32 {
+namespace {
+
+struct Received {
+  const char* window;
+  WPARAM wParam;
+  LPARAM lParam;
+};
+
+std::vector<Received>& received() {
+  static std::vector<Received> log;  // the window procedure has nowhere else to put it
+  return log;
+}
+
+LRESULT CALLBACK recordReload(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  static const UINT reload = RegisterWindowMessageA(kMsgReloadAllPreferences);
+  if (message == reload) {
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof name);
+    received().push_back({std::string(name) == kHelperWindowClass ? "helper" : "engine", wParam,
+                          lParam});
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+HWND hiddenWindowOfClass(const char* className) {
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = recordReload;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = className;
+  RegisterClassA(&wc);
+  return CreateWindowExA(0, className, "", 0, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
+}
+
+TEST(Win32PeerMessenger, SendsToTheWindowsFoundByClass) {
+  Win32PeerMessenger peers;
+  EXPECT_FALSE(peers.sendReloadAllPreferences(Peer::Helper, 1, 2));
+  EXPECT_FALSE(peers.sendReloadAllPreferences(Peer::Engine, 1, 2));
+
+  HWND helper = hiddenWindowOfClass(kHelperWindowClass);
+  HWND engine = hiddenWindowOfClass(kEngineWindowClass);
+  ASSERT_NE(helper, nullptr);
+  ASSERT_NE(engine, nullptr);
+  EXPECT_TRUE(peers.sendReloadAllPreferences(Peer::Helper, 3, 7));
+  EXPECT_TRUE(peers.sendReloadAllPreferences(Peer::Engine, 3, 7));
+  ASSERT_EQ(received().size(), 2u);
+  EXPECT_STREQ(received()[0].window, "helper");
+  EXPECT_EQ(received()[0].wParam, 3u);
+  EXPECT_EQ(received()[0].lParam, 7);
+  EXPECT_STREQ(received()[1].window, "engine");
+  DestroyWindow(helper);
+  DestroyWindow(engine);
+}
+
+TEST(Win32PeerMessenger, AMissingHelperProgramIsNoFailure) {
+  Win32PeerMessenger peers;
+  peers.StartHelper();  // no "RingDeck Helper.exe" beside the test: logged and ignored
+}
+
+}  // namespace
+}  // namespace ringdeck::panel::win32
