@@ -268,10 +268,12 @@ TEST_F(EngineUnderWine, SetSwitchAndReloadRules) {
 }
 
 TEST_F(EngineUnderWine, WithoutKeywordTheEngineEndsWithMinusOne) {
-  ChildProcess p;
-  ASSERT_TRUE(p.start(kEngineVirtual, "--help"));
-  EXPECT_EQ(p.wait(10000), std::optional<DWORD>(0xFFFFFFFFu));
-  EXPECT_EQ(FindWindowA(kEngineWindowClass, nullptr), nullptr);
+  for (const char* args : {"", "--help run"}) {
+    ChildProcess p;
+    ASSERT_TRUE(p.start(kEngineVirtual, args));
+    EXPECT_EQ(p.wait(10000), std::optional<DWORD>(0xFFFFFFFFu)) << '"' << args << '"';
+    EXPECT_EQ(FindWindowA(kEngineWindowClass, nullptr), nullptr);
+  }
 }
 
 // The product's own HID enumeration meets Wine's built-in mouse and keyboard: both are refused
