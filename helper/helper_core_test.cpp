@@ -151,7 +151,7 @@ TEST_F(Helper, HeaderOnlyFileGivesOnlyThePanelEntryInBothModes) {
                                         "RingDeck Helper.exe");
     ASSERT_TRUE(core->start());
     EXPECT_EQ(labels(), (std::vector<std::string>{"-", kPanel}));
-    EXPECT_EQ(commands().back(), kCommandOpenPanel);
+    EXPECT_EQ(commands(), (std::vector<std::uint32_t>{0, kCommandOpenPanel}));
   }
 }
 
