@@ -44,6 +44,7 @@ bool forEachRecordHead(FileAccess& file, std::uint32_t count, F&& f) {
 TooltipField tooltipField(std::string_view text) {
   TooltipField tip;
   tip.present = !text.empty();
+  if (!tip.present) return tip;  // an empty view may have no data at all
   if (text.size() <= 63) {
     std::memcpy(tip.text.data(), text.data(), text.size());
   } else {
