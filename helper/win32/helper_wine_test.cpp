@@ -250,8 +250,11 @@ class HelperUnderWine : public testing::Test {
     return state_;
   }
   std::string line(const std::string& prefix) {
-    const std::string s = "\n" + query();
-    const auto at = s.find("\n" + prefix);
+    std::string s(1, '\n');
+    s += query();
+    std::string needle(1, '\n');
+    needle += prefix;
+    const auto at = s.find(needle);
     if (at == std::string::npos) return {};
     const auto start = at + 1 + prefix.size();
     return s.substr(start, s.find('\n', start) - start);
@@ -463,6 +466,81 @@ TEST_F(HelperUnderWine, AutoSwitchFollowsTheForegroundApplication) {
   ASSERT_TRUE(pumpUntil([&] { return !IsWindow(box); }, 5000));
 
   SendMessageA(window_, WM_COMMAND, 1, 0);
+  EXPECT_EQ(helper_->waitExit(10000), 0u);
+}
+
+TEST_F(HelperUnderWine, IconClickShowsTheMenuAndAPickFromItReachesTheEngine) {
+  writeSets({{"Global Settings", ""}, {"Alpha", ""}, {"Beta", "*"}});
+  FakeEngine engine;
+  startHelper();
+  EXPECT_EQ(menu()[0], "11 [x] Global Settings");
+
+  // Other callback events do nothing; a click brings the helper with its menu to the front.
+  PostMessageA(window_, WM_USER + 1, 0, WM_MOUSEMOVE);
+  PostMessageA(window_, WM_USER + 1, 0, WM_RBUTTONUP);
+  HWND popup = nullptr;
+  ASSERT_TRUE(pumpUntil([&] {
+    popup = findWindowOf(helper_->id(), "#32768");
+    return popup && IsWindowVisible(popup);
+  }, 5000));
+  // The helper's own menu in front never switches the set.
+  pumpFor(1600);
+  EXPECT_TRUE(engine.changes.empty());
+
+  // Down, down, Enter: the second entry, command 12.
+  for (WPARAM key : {VK_DOWN, VK_DOWN, VK_RETURN}) PostMessageA(window_, WM_KEYDOWN, key, 0);
+  ASSERT_TRUE(pumpUntil([&] { return !engine.changes.empty(); }, 5000));
+  EXPECT_EQ(engine.changes, (std::vector<std::uint32_t>{1}));
+  EXPECT_EQ(menu()[1], "12 [x] Alpha");
+  EXPECT_EQ(menu()[0], "11 [ ] Global Settings");
+
+  // The engine ends the helper by posting WM_QUIT to its window when it removes itself.
+  PostMessageA(window_, WM_QUIT, 0, 0);
+  EXPECT_EQ(helper_->waitExit(10000), 0u);
+  EXPECT_FALSE(iconPresent());
+}
+
+TEST_F(HelperUnderWine, ProgramsWithoutApplicationNameGetTheGlobalSetEachTime) {
+  writeSets({{"Global Settings", ""}, {"Alpha", ""}, {"Stand-in", "helper_fg_window.exe"}});
+  // The stand-in under a name that ends neither in .exe nor .mod.
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  const std::string bin = std::string(temp) + "helper_standin.bin";
+  ASSERT_TRUE(CopyFileA(windowsPath(RINGDECK_FG_WINDOW_EXE).c_str(), bin.c_str(), FALSE));
+  FakeEngine engine;
+  startHelper();
+  {
+    Process named(windowsPath(RINGDECK_FG_WINDOW_EXE), "HelperStandIn Named");
+    Process first(bin, "HelperStandIn First");
+    Process second(bin, "HelperStandIn Second");
+    HWND n = nullptr, a = nullptr, b = nullptr;
+    ASSERT_TRUE(pumpUntil([&] {
+      n = findWindowOf(named.id(), "HelperStandIn");
+      a = findWindowOf(first.id(), "HelperStandIn");
+      b = findWindowOf(second.id(), "HelperStandIn");
+      return n && a && b;
+    }, 10000));
+    // New windows take the front as they appear: let AutoSwitch settle before counting.
+    pumpFor(1600);
+    engine.changes.clear();
+    SetForegroundWindow(n);
+    ASSERT_TRUE(pumpUntil([&] { return engine.changes.size() == 1; }, 4000));
+    EXPECT_EQ(engine.changes.back(), 2u);
+    // The global list's remembered set is the second one from now on.
+    SendMessageA(window_, WM_COMMAND, 11, 0);  // the stand-in's own list: still record 2
+    SetForegroundWindow(a);
+    ASSERT_TRUE(pumpUntil([&] { return engine.changes.size() == 3; }, 4000));
+    EXPECT_EQ(engine.changes.back(), 0u);
+    EXPECT_EQ(line("key="), "");
+    EXPECT_EQ(menu()[1], "12 [ ] Alpha");
+    SendMessageA(window_, WM_COMMAND, 12, 0);
+    SetForegroundWindow(b);
+    ASSERT_TRUE(pumpUntil([&] { return engine.changes.size() == 5; }, 4000));
+    EXPECT_EQ(engine.changes, (std::vector<std::uint32_t>{2, 2, 0, 1, 1}));
+  }
+  DeleteFileA(bin.c_str());
+  // Sent rather than posted, WM_QUIT ends the helper as well.
+  SendMessageA(window_, WM_QUIT, 0, 0);
   EXPECT_EQ(helper_->waitExit(10000), 0u);
 }
 
