@@ -118,8 +118,10 @@ bool HelperCore::readPlain() {
 bool HelperCore::readAutoSwitch() {
   // Everything of the previous read goes first, whatever this one brings: nothing of it may be
   // used again, so a failed read leaves no map at all.
-  currentList_ = nullptr;
   tables_.reset();
+  // Not even the labels of the old menu stay on offer (a message box below lets the user open
+  // the menu meanwhile).
+  buildMenuFor({});
   auto file = ports_.files.open(ports_.settingsPath, OpenMode::ReadOnlyExisting);
   const auto size = file ? file->size() : std::nullopt;
   if (!size) {

@@ -67,7 +67,11 @@ struct FakeIcon : TrayIcon {
 
 struct FakeAlerts : Alerts {
   int cannotOpen = 0;
-  void cannotOpenSettings() override { ++cannotOpen; }
+  std::function<void()> onAlert;  // runs while the message box would be up
+  void cannotOpenSettings() override {
+    ++cannotOpen;
+    if (onAlert) onAlert();
+  }
 };
 
 struct FakeDesktop : ForegroundProbe {
@@ -369,8 +373,12 @@ TEST_F(Helper, FailedAutoSwitchReloadOffersOnlyThePanelUntilAReadSucceeds) {
   desktop.window(100, "NOTEPAD.EXE");
   tick(100);
   fs.files.erase(kPath);
+  // While the message box is up the user may open the menu: the old sets are gone already.
+  std::vector<std::string> duringAlert;
+  alerts.onAlert = [&] { duringAlert = labels(); };
   core->onReload(0, 7);
   EXPECT_EQ(alerts.cannotOpen, 1);
+  EXPECT_EQ(duringAlert, (std::vector<std::string>{"-", kPanel}));
   EXPECT_FALSE(core->hasMap());
   EXPECT_EQ(labels(), (std::vector<std::string>{"-", kPanel}));
   // Nothing of the discarded lists can be picked, switched to or checked.

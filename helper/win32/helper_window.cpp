@@ -235,8 +235,10 @@ void HelperWindow::answerStateQuery(HWND asker) {
   data.dwData = kStateCopyDataTag;
   data.cbData = static_cast<DWORD>(state.size());
   data.lpData = const_cast<char*>(state.data());
-  SendMessageA(asker, WM_COPYDATA, reinterpret_cast<WPARAM>(hwnd_),
-               reinterpret_cast<LPARAM>(&data));
+  // A diagnostic must never hang the helper on an asker that does not answer.
+  DWORD_PTR result = 0;
+  SendMessageTimeoutA(asker, WM_COPYDATA, reinterpret_cast<WPARAM>(hwnd_),
+                      reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, 2000, &result);
 }
 
 bool HelperWindow::findEngine() {

@@ -544,5 +544,32 @@ TEST_F(HelperUnderWine, ProgramsWithoutApplicationNameGetTheGlobalSetEachTime) {
   EXPECT_EQ(helper_->waitExit(10000), 0u);
 }
 
+TEST_F(HelperUnderWine, ControlPanelStartsFromTheHelpersOwnFolderEvenWithSpacesInIt) {
+  writeSets(kSets);
+  // A copy of the helper in a folder with a space, beside a stand-in control panel.
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  const std::string folder = std::string(temp) + "ring deck";
+  const std::string helperCopy = folder + "\\RingDeck Helper.exe";
+  const std::string panel = folder + "\\Orvanel RingDeck.exe";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  ASSERT_TRUE(CopyFileA(windowsPath(RINGDECK_HELPER_EXE).c_str(), helperCopy.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA(windowsPath(RINGDECK_FG_WINDOW_EXE).c_str(), panel.c_str(), FALSE));
+
+  helper_ = std::make_unique<Process>(helperCopy);
+  ASSERT_TRUE(pumpUntil([&] { return (window_ = findWindowOf(helper_->id(), kHelperWindowClass)) != nullptr; }, 10000));
+  SendMessageA(window_, WM_COMMAND, 2, 0);
+  HWND started = nullptr;
+  ASSERT_TRUE(pumpUntil([&] { return (started = FindWindowA("HelperStandIn", "Orvanel RingDeck.exe")) != nullptr; }, 10000));
+  PostMessageA(started, WM_CLOSE, 0, 0);
+
+  SendMessageA(window_, WM_COMMAND, 1, 0);
+  EXPECT_EQ(helper_->waitExit(10000), 0u);
+  pumpUntil([&] { return FindWindowA("HelperStandIn", nullptr) == nullptr; }, 5000);
+  DeleteFileA(helperCopy.c_str());
+  DeleteFileA(panel.c_str());
+  RemoveDirectoryA(folder.c_str());
+}
+
 }  // namespace
 }  // namespace ringdeck::helper
