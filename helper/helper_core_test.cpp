@@ -491,6 +491,24 @@ TEST_F(Helper, PlainModeNeverSwitches) {
   EXPECT_TRUE(engine.changes.empty());
 }
 
+TEST_F(Helper, ReloadArrivingInsideASendLeavesNothingStale) {
+  // The panel's Reload.All.Preferences can arrive while the helper waits in a send to the engine:
+  // the lists of the read the send was made from are gone when the send returns.
+  startWith(HelperMode::AutoSwitch, kSets);
+  std::vector<Set> next = {{"Global Settings", ""}, {"New", "notepad.exe"}};
+  engine.onChange = [&](std::uint32_t) {
+    fs.files[kPath] = fileOf(next);
+    core->onReload(0, 2);
+  };
+  desktop.window(100, "notepad.exe");
+  tick(100);  // switch: the send reloads
+  EXPECT_EQ(labels(), (std::vector<std::string>{"New", "-", kPanel}));
+  next = kSets;
+  core->pick(0);  // pick: the send reloads again
+  EXPECT_EQ(labels(), (std::vector<std::string>{"Edit", "Cut", "Mix", "-", kPanel}));
+  EXPECT_EQ(engine.changes, (std::vector<std::uint32_t>{1, 1}));
+}
+
 TEST(DescribeHelper, ListsIconTooltipAndMenu) {
   MemoryFileSystem fs;
   fs.files[kPath] = fileOf({{"Global Settings", ""}, {"Two", ""}});
