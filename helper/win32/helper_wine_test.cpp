@@ -520,7 +520,9 @@ TEST_F(HelperUnderWine, ProgramsWithoutApplicationNameGetTheGlobalSetEachTime) {
       b = findWindowOf(second.id(), "HelperStandIn");
       return n && a && b;
     }, 10000));
-    // New windows take the front as they appear: let AutoSwitch settle before counting.
+    // New windows take the front as they appear, in no fixed order: start counting from one
+    // known window in front.
+    SetForegroundWindow(b);
     pumpFor(1600);
     engine.changes.clear();
     SetForegroundWindow(n);
@@ -569,6 +571,41 @@ TEST_F(HelperUnderWine, ControlPanelStartsFromTheHelpersOwnFolderEvenWithSpacesI
   DeleteFileA(helperCopy.c_str());
   DeleteFileA(panel.c_str());
   RemoveDirectoryA(folder.c_str());
+}
+
+TEST(HelperResources, IconsOfBothSizesAndTheVersion) {
+  const std::string exe = windowsPath(RINGDECK_HELPER_EXE);
+  HMODULE module = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(module, nullptr);
+  const struct {
+    WORD id;
+    int size;
+  } icons[] = {{101, 32}, {101, 16}, {103, 16}, {104, 16}};
+  for (const auto& icon : icons) {
+    HANDLE h = LoadImageA(module, MAKEINTRESOURCEA(icon.id), IMAGE_ICON, icon.size, icon.size, 0);
+    EXPECT_NE(h, nullptr) << icon.id << " at " << icon.size;
+    if (!h) continue;
+    ICONINFO info{};
+    ASSERT_TRUE(GetIconInfo(static_cast<HICON>(h), &info));
+    BITMAP bm{};
+    GetObjectA(info.hbmColor, sizeof bm, &bm);
+    EXPECT_EQ(bm.bmWidth, icon.size) << icon.id;
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    DestroyIcon(static_cast<HICON>(h));
+  }
+  FreeLibrary(module);
+
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeA(exe.c_str(), &ignored);
+  ASSERT_GT(size, 0u);
+  std::vector<char> info(size);
+  ASSERT_TRUE(GetFileVersionInfoA(exe.c_str(), 0, size, info.data()));
+  char* name = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueA(info.data(), "\\StringFileInfo\\040904e4\\OriginalFilename",
+                             reinterpret_cast<void**>(&name), &length));
+  EXPECT_STREQ(name, "RingDeck Helper.exe");
 }
 
 }  // namespace
