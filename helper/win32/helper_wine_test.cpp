@@ -11,10 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "device_table.h"
 #include "helper_core.h"
 #include "protocol.h"
 #include "settings_io.h"
 #include "win32_file.h"
+#include "wine_support.h"
 
 namespace ringdeck::helper {
 namespace {
@@ -386,6 +388,51 @@ TEST_F(HelperUnderWine, EngineStatusPickAndReload) {
   engine.notifyHelper();
   EXPECT_EQ(menu()[1], "12 [x] Renamed");
 
+  SendMessageA(window_, WM_COMMAND, 1, 0);
+  EXPECT_EQ(helper_->waitExit(10000), 0u);
+}
+
+// The same with the real engine (its virtual-device build) and a virtual controller: the icon
+// follows the device, a pick switches the engine's set and the mark follows its answer.
+TEST_F(HelperUnderWine, WithTheRealEngine) {
+  writeSets(kSets);
+  ringdeck::wine::VirtualDevices devices;
+  ringdeck::wine::ChildProcess engine;
+  ASSERT_TRUE(engine.start(windowsPath(RINGDECK_ENGINE_VIRTUAL), "-run"));
+  ASSERT_TRUE(devices.waitForEngine());
+  startHelper();
+  // The engine answered the helper's Status.Request: no device yet.
+  ASSERT_TRUE(pumpUntil([&] { return line("icon=") == "104"; }, 5000));
+  EXPECT_EQ(line("tip="), "Orvanel RingDeck device disconnected");
+
+  const int device = devices.plug(engine::kMakerVendor, engine::kMakerController);
+  ASSERT_GE(device, 0);
+  ASSERT_TRUE(pumpUntil([&] { return line("icon=") == "103"; }, 5000));
+  EXPECT_EQ(line("tip="), "Global Settings");
+  EXPECT_EQ(menu()[0], "11 [x] Global Settings");
+
+  SendMessageA(window_, WM_COMMAND, 12, 0);  // Alpha, set 1
+  ASSERT_TRUE(pumpUntil([&] { return menu()[1] == "12 [x] Alpha"; }, 5000));
+  EXPECT_EQ(menu()[0], "11 [ ] Global Settings");
+  EXPECT_EQ(line("tip="), "Alpha");
+
+  // The control panel saved a file with another set before Alpha: helper first, then engine.
+  writeSets({{"Global Settings", ""}, {"Aardvark", ""}, {"Alpha", ""}, {"", "*"}, {"Editing", "other.exe"}});
+  SendMessageA(window_, reloadMsg_, 1, 5);
+  SendMessageA(FindWindowA(kEngineWindowClass, nullptr), reloadMsg_, 1, 5);
+  ASSERT_TRUE(pumpUntil([&] { return menu().size() == 6; }, 5000));
+  // The count changed and the panel named the set in use: the engine falls back to the global
+  // set and tells the helper so.
+  EXPECT_EQ(menu(), (std::vector<std::string>{"11 [x] Global Settings", "12 [ ] Aardvark", "13 [ ] Alpha",
+                                              "14 [ ] Unnamed Settings", "-",
+                                              "2 [ ] Open RingDeck Control Panel..."}));
+
+  devices.unplug(device);
+  ASSERT_TRUE(pumpUntil([&] { return line("icon=") == "104"; }, 5000));
+  EXPECT_EQ(line("tip="), "Orvanel RingDeck device disconnected");
+
+  SendMessageA(FindWindowA(kEngineWindowClass, nullptr), WM_QUIT, 0, 0);
+  EXPECT_EQ(engine.wait(5000), std::optional<DWORD>(0u));
   SendMessageA(window_, WM_COMMAND, 1, 0);
   EXPECT_EQ(helper_->waitExit(10000), 0u);
 }
