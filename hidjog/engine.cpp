@@ -57,10 +57,8 @@ void Engine::releaseEverything() {
   core_.output.releaseEverything();
 }
 
-void Engine::baseline(std::size_t device, const Report& report) {
-  std::lock_guard lock(settingsLock_);
-  core_.translator.decodeReport(devices_[device], report);
-}
+// The translator takes a device's first report as its baseline by itself.
+void Engine::baseline(std::size_t device, const Report& report) { decode(device, report); }
 
 void Engine::decode(std::size_t device, const Report& report) {
   std::lock_guard lock(settingsLock_);

@@ -23,30 +23,11 @@ namespace {
 
 using ringdeck::win32::Win32FileSystem;
 
-std::string windowsPath(std::string unixPath) {
-  for (char& c : unixPath) {
-    if (c == '/') c = '\\';
-  }
-  return "Z:" + unixPath;
-}
+using ringdeck::wine::waitUntil;
+using ringdeck::wine::windowsPath;
 
-// Runs this thread's messages (the helper sends to the stand-in engine and the query window)
-// until done() or the time is up.
-bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
-  for (;;) {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
-    if (done()) return true;
-    if (GetTickCount() - start > timeoutMs) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-  }
-}
 void pumpFor(DWORD ms) {
-  pumpUntil([] { return false; }, ms);
+  waitUntil([] { return false; }, ms);
 }
 
 struct Set {
@@ -168,7 +149,7 @@ class Process {
   DWORD id() const { return info_.dwProcessId; }
   // The exit code, or nothing when the process still runs after timeoutMs (pumping meanwhile).
   std::optional<DWORD> waitExit(DWORD timeoutMs) {
-    if (!pumpUntil([&] { return WaitForSingleObject(info_.hProcess, 0) == WAIT_OBJECT_0; },
+    if (!waitUntil([&] { return WaitForSingleObject(info_.hProcess, 0) == WAIT_OBJECT_0; },
                    timeoutMs)) {
       return std::nullopt;
     }
@@ -240,10 +221,10 @@ class HelperUnderWine : public testing::Test {
   void startHelper() {
     helper_ = std::make_unique<Process>(windowsPath(RINGDECK_HELPER_EXE));
     ASSERT_TRUE(helper_->started());
-    ASSERT_TRUE(pumpUntil([&] { return (window_ = findWindowOf(helper_->id(), kHelperWindowClass)) != nullptr; },
+    ASSERT_TRUE(waitUntil([&] { return (window_ = findWindowOf(helper_->id(), kHelperWindowClass)) != nullptr; },
                           10000));
     // The icon is added after the window: wait until the state shows it.
-    ASSERT_TRUE(pumpUntil([&] { return query().find("icon=none") == std::string::npos; }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return query().find("icon=none") == std::string::npos; }, 5000));
   }
 
   std::string query() {
@@ -341,7 +322,7 @@ TEST_F(HelperUnderWine, UnreadableSettingsFileShowsTheMessageAndEndsWithMinusOne
   Process helper(windowsPath(RINGDECK_HELPER_EXE));
   ASSERT_TRUE(helper.started());
   HWND box = nullptr;
-  ASSERT_TRUE(pumpUntil([&] { return (box = findWindowOf(helper.id(), "#32770", "RingDeck Helper")) != nullptr; },
+  ASSERT_TRUE(waitUntil([&] { return (box = findWindowOf(helper.id(), "#32770", "RingDeck Helper")) != nullptr; },
                         10000));
   char text[128] = {};
   GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
@@ -402,17 +383,17 @@ TEST_F(HelperUnderWine, WithTheRealEngine) {
   ASSERT_TRUE(devices.waitForEngine());
   startHelper();
   // The engine answered the helper's Status.Request: no device yet.
-  ASSERT_TRUE(pumpUntil([&] { return line("icon=") == "104"; }, 5000));
+  ASSERT_TRUE(waitUntil([&] { return line("icon=") == "104"; }, 5000));
   EXPECT_EQ(line("tip="), "Orvanel RingDeck device disconnected");
 
   const int device = devices.plug(engine::kMakerVendor, engine::kMakerController);
   ASSERT_GE(device, 0);
-  ASSERT_TRUE(pumpUntil([&] { return line("icon=") == "103"; }, 5000));
+  ASSERT_TRUE(waitUntil([&] { return line("icon=") == "103"; }, 5000));
   EXPECT_EQ(line("tip="), "Global Settings");
   EXPECT_EQ(menu()[0], "11 [x] Global Settings");
 
   SendMessageA(window_, WM_COMMAND, 12, 0);  // Alpha, set 1
-  ASSERT_TRUE(pumpUntil([&] { return menu()[1] == "12 [x] Alpha"; }, 5000));
+  ASSERT_TRUE(waitUntil([&] { return menu()[1] == "12 [x] Alpha"; }, 5000));
   EXPECT_EQ(menu()[0], "11 [ ] Global Settings");
   EXPECT_EQ(line("tip="), "Alpha");
 
@@ -420,7 +401,7 @@ TEST_F(HelperUnderWine, WithTheRealEngine) {
   writeSets({{"Global Settings", ""}, {"Aardvark", ""}, {"Alpha", ""}, {"", "*"}, {"Editing", "other.exe"}});
   SendMessageA(window_, reloadMsg_, 1, 5);
   SendMessageA(FindWindowA(kEngineWindowClass, nullptr), reloadMsg_, 1, 5);
-  ASSERT_TRUE(pumpUntil([&] { return menu().size() == 6; }, 5000));
+  ASSERT_TRUE(waitUntil([&] { return menu().size() == 6; }, 5000));
   // The count changed and the panel named the set in use: the engine falls back to the global
   // set and tells the helper so.
   EXPECT_EQ(menu(), (std::vector<std::string>{"11 [x] Global Settings", "12 [ ] Aardvark", "13 [ ] Alpha",
@@ -428,7 +409,7 @@ TEST_F(HelperUnderWine, WithTheRealEngine) {
                                               "2 [ ] Open RingDeck Control Panel..."}));
 
   devices.unplug(device);
-  ASSERT_TRUE(pumpUntil([&] { return line("icon=") == "104"; }, 5000));
+  ASSERT_TRUE(waitUntil([&] { return line("icon=") == "104"; }, 5000));
   EXPECT_EQ(line("tip="), "Orvanel RingDeck device disconnected");
 
   SendMessageA(FindWindowA(kEngineWindowClass, nullptr), WM_QUIT, 0, 0);
@@ -448,7 +429,7 @@ TEST_F(HelperUnderWine, AutoSwitchFollowsTheForegroundApplication) {
   FakeEngine engine;
   startHelper();
   const auto changed = [&](std::size_t count) {
-    return pumpUntil([&] { return engine.changes.size() >= count; }, 4000);
+    return waitUntil([&] { return engine.changes.size() >= count; }, 4000);
   };
   const auto quiet = [&](std::size_t count) {
     pumpFor(1600);  // three ticks
@@ -473,7 +454,7 @@ TEST_F(HelperUnderWine, AutoSwitchFollowsTheForegroundApplication) {
   {
     Process tray(windowsPath(RINGDECK_FG_WINDOW_EXE), "Shell_TrayWnd Tray");
     HWND trayWindow = nullptr;
-    ASSERT_TRUE(pumpUntil(
+    ASSERT_TRUE(waitUntil(
         [&] { return (trayWindow = findWindowOf(tray.id(), "Shell_TrayWnd")) != nullptr; }, 10000));
     SetForegroundWindow(trayWindow);
     EXPECT_TRUE(quiet(1));
@@ -484,7 +465,7 @@ TEST_F(HelperUnderWine, AutoSwitchFollowsTheForegroundApplication) {
   // Another program: its list, file order, case folded.
   Process other(windowsPath(RINGDECK_FG_WINDOW_EXE), "HelperStandIn Other");
   HWND otherWindow = nullptr;
-  ASSERT_TRUE(pumpUntil([&] { return (otherWindow = findWindowOf(other.id(), "HelperStandIn")) != nullptr; }, 10000));
+  ASSERT_TRUE(waitUntil([&] { return (otherWindow = findWindowOf(other.id(), "HelperStandIn")) != nullptr; }, 10000));
   SetForegroundWindow(otherWindow);
   ASSERT_TRUE(changed(2));
   EXPECT_EQ(engine.changes.back(), 2u);
@@ -503,14 +484,14 @@ TEST_F(HelperUnderWine, AutoSwitchFollowsTheForegroundApplication) {
   // The helper's own window in front (its help box): nothing.
   PostMessageA(window_, WM_COMMAND, 3, 0);
   HWND box = nullptr;
-  ASSERT_TRUE(pumpUntil([&] { return (box = findWindowOf(helper_->id(), "#32770", "Help not Found")) != nullptr; }, 10000));
+  ASSERT_TRUE(waitUntil([&] { return (box = findWindowOf(helper_->id(), "#32770", "Help not Found")) != nullptr; }, 10000));
   char text[128] = {};
   GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
   EXPECT_STREQ(text, "Could not find Help file");
   SetForegroundWindow(box);
   EXPECT_TRUE(quiet(5));
   PostMessageA(box, WM_COMMAND, IDOK, 0);
-  ASSERT_TRUE(pumpUntil([&] { return !IsWindow(box); }, 5000));
+  ASSERT_TRUE(waitUntil([&] { return !IsWindow(box); }, 5000));
 
   SendMessageA(window_, WM_COMMAND, 1, 0);
   EXPECT_EQ(helper_->waitExit(10000), 0u);
@@ -526,7 +507,7 @@ TEST_F(HelperUnderWine, IconClickShowsTheMenuAndAPickFromItReachesTheEngine) {
   PostMessageA(window_, WM_USER + 1, 0, WM_MOUSEMOVE);
   PostMessageA(window_, WM_USER + 1, 0, WM_RBUTTONUP);
   HWND popup = nullptr;
-  ASSERT_TRUE(pumpUntil([&] {
+  ASSERT_TRUE(waitUntil([&] {
     popup = findWindowOf(helper_->id(), "#32768");
     return popup && IsWindowVisible(popup);
   }, 5000));
@@ -536,7 +517,7 @@ TEST_F(HelperUnderWine, IconClickShowsTheMenuAndAPickFromItReachesTheEngine) {
 
   // Down, down, Enter: the second entry, command 12.
   for (WPARAM key : {VK_DOWN, VK_DOWN, VK_RETURN}) PostMessageA(window_, WM_KEYDOWN, key, 0);
-  ASSERT_TRUE(pumpUntil([&] { return !engine.changes.empty(); }, 5000));
+  ASSERT_TRUE(waitUntil([&] { return !engine.changes.empty(); }, 5000));
   EXPECT_EQ(engine.changes, (std::vector<std::uint32_t>{1}));
   EXPECT_EQ(menu()[1], "12 [x] Alpha");
   EXPECT_EQ(menu()[0], "11 [ ] Global Settings");
@@ -561,7 +542,7 @@ TEST_F(HelperUnderWine, ProgramsWithoutApplicationNameGetTheGlobalSetEachTime) {
     Process first(bin, "HelperStandIn First");
     Process second(bin, "HelperStandIn Second");
     HWND n = nullptr, a = nullptr, b = nullptr;
-    ASSERT_TRUE(pumpUntil([&] {
+    ASSERT_TRUE(waitUntil([&] {
       n = findWindowOf(named.id(), "HelperStandIn");
       a = findWindowOf(first.id(), "HelperStandIn");
       b = findWindowOf(second.id(), "HelperStandIn");
@@ -573,18 +554,18 @@ TEST_F(HelperUnderWine, ProgramsWithoutApplicationNameGetTheGlobalSetEachTime) {
     pumpFor(1600);
     engine.changes.clear();
     SetForegroundWindow(n);
-    ASSERT_TRUE(pumpUntil([&] { return engine.changes.size() == 1; }, 4000));
+    ASSERT_TRUE(waitUntil([&] { return engine.changes.size() == 1; }, 4000));
     EXPECT_EQ(engine.changes.back(), 2u);
     // The global list's remembered set is the second one from now on.
     SendMessageA(window_, WM_COMMAND, 11, 0);  // the stand-in's own list: still record 2
     SetForegroundWindow(a);
-    ASSERT_TRUE(pumpUntil([&] { return engine.changes.size() == 3; }, 4000));
+    ASSERT_TRUE(waitUntil([&] { return engine.changes.size() == 3; }, 4000));
     EXPECT_EQ(engine.changes.back(), 0u);
     EXPECT_EQ(line("key="), "");
     EXPECT_EQ(menu()[1], "12 [ ] Alpha");
     SendMessageA(window_, WM_COMMAND, 12, 0);
     SetForegroundWindow(b);
-    ASSERT_TRUE(pumpUntil([&] { return engine.changes.size() == 5; }, 4000));
+    ASSERT_TRUE(waitUntil([&] { return engine.changes.size() == 5; }, 4000));
     EXPECT_EQ(engine.changes, (std::vector<std::uint32_t>{2, 2, 0, 1, 1}));
   }
   DeleteFileA(bin.c_str());
@@ -606,15 +587,15 @@ TEST_F(HelperUnderWine, ControlPanelStartsFromTheHelpersOwnFolderEvenWithSpacesI
   ASSERT_TRUE(CopyFileA(windowsPath(RINGDECK_FG_WINDOW_EXE).c_str(), panel.c_str(), FALSE));
 
   helper_ = std::make_unique<Process>(helperCopy);
-  ASSERT_TRUE(pumpUntil([&] { return (window_ = findWindowOf(helper_->id(), kHelperWindowClass)) != nullptr; }, 10000));
+  ASSERT_TRUE(waitUntil([&] { return (window_ = findWindowOf(helper_->id(), kHelperWindowClass)) != nullptr; }, 10000));
   SendMessageA(window_, WM_COMMAND, 2, 0);
   HWND started = nullptr;
-  ASSERT_TRUE(pumpUntil([&] { return (started = FindWindowA("HelperStandIn", "Orvanel RingDeck.exe")) != nullptr; }, 10000));
+  ASSERT_TRUE(waitUntil([&] { return (started = FindWindowA("HelperStandIn", "Orvanel RingDeck.exe")) != nullptr; }, 10000));
   PostMessageA(started, WM_CLOSE, 0, 0);
 
   SendMessageA(window_, WM_COMMAND, 1, 0);
   EXPECT_EQ(helper_->waitExit(10000), 0u);
-  pumpUntil([&] { return FindWindowA("HelperStandIn", nullptr) == nullptr; }, 5000);
+  waitUntil([&] { return FindWindowA("HelperStandIn", nullptr) == nullptr; }, 5000);
   DeleteFileA(helperCopy.c_str());
   DeleteFileA(panel.c_str());
   RemoveDirectoryA(folder.c_str());

@@ -16,6 +16,7 @@
 #include "settings_file.h"
 #include "settings_io.h"
 #include "win32_file.h"
+#include "wine_support.h"
 
 namespace ringdeck::setup {
 namespace {
@@ -23,12 +24,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 // The build hands over Unix paths; Wine shows the Unix root as drive Z:.
-std::string windowsPath(std::string unixPath) {
-  for (char& c : unixPath) {
-    if (c == '/') c = '\\';
-  }
-  return "Z:" + unixPath;
-}
+using ringdeck::wine::windowsPath;
 
 Bytes settingsBytes(int records, std::uint8_t tag, std::size_t tail = 0, bool goodMagic = true) {
   Bytes bytes(kHeaderSize + records * kRecordSize + tail, 0);

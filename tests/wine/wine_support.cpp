@@ -58,11 +58,15 @@ bool ChildProcess::running() const {
 bool waitUntil(const std::function<bool()>& pred, DWORD timeoutMs) {
   const DWORD start = GetTickCount();
   for (;;) {
+    // Messages first: what the predicate waits for may be sitting in this thread's queue.
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
     if (pred()) return true;
     if (GetTickCount() - start > timeoutMs) return false;
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-    Sleep(10);
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
   }
 }
 

@@ -40,7 +40,8 @@ class ChildProcess {
   PROCESS_INFORMATION info_{};
 };
 
-// Waits until pred() holds, polling every 10 ms while pumping this thread's messages.
+// Runs this thread's messages until pred() holds or the time is up (the programs under test
+// send to windows of this thread while it waits).
 bool waitUntil(const std::function<bool()>& pred, DWORD timeoutMs = 5000);
 
 // One line per synthesised input seen by low-level hooks on a thread of their own:
