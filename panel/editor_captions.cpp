@@ -20,6 +20,10 @@ std::string StandardEditorCaptions::caption(EditorCaption which) const {
     case EditorCaption::PressModifierKeys: return "Press Modifier Keys";
     case EditorCaption::WheelUp: return "Wheel Up";
     case EditorCaption::WheelDown: return "Wheel Down";
+    case EditorCaption::OpenItem: return "Open Item";
+    case EditorCaption::WheelLeft: return "Wheel Left";
+    case EditorCaption::WheelRight: return "Wheel Right";
+    case EditorCaption::OtherResponse: return "Other Response (%u)";
   }
   return {};
 }

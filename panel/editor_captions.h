@@ -24,6 +24,12 @@ enum class EditorCaption {
   PressModifierKeys,
   WheelUp,
   WheelDown,
+  // What the response button names for kinds the menu does not offer; OtherResponse holds a
+  // "%u" for the kind's code.
+  OpenItem,
+  WheelLeft,
+  WheelRight,
+  OtherResponse,
 };
 
 class CaptionProvider {

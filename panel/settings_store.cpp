@@ -76,6 +76,15 @@ bool SettingsStore::LoadSettingsFile(const std::string& path,
   return true;
 }
 
+void SettingsStore::UseEmptyGlobalSet(std::string_view globalSettingsCaption) {
+  records.assign(2, SettingsRecord{});
+  nameGlobalSet(records[0], globalSettingsCaption);
+  recordCount = 1;
+  currentSet = 0;
+  globalCaption_ = std::string(globalSettingsCaption);
+  savedPositions_.assign(1, UINT32_MAX);
+}
+
 bool SettingsStore::SaveSettingsFile(const std::string& path, std::uint32_t count) {
   // Without set 0 the file would lose the global set at the next load.
   if (count == 0 || count > records.size()) return false;

@@ -31,6 +31,10 @@ class SettingsStore {
   bool LoadSettingsFile(const std::string& path,
                         std::string_view globalSettingsCaption = kGlobalSetName);
 
+  // What the window works on when the file cannot be loaded: one empty global set, named
+  // globalSettingsCaption, that a later save writes as a new file.
+  void UseEmptyGlobalSet(std::string_view globalSettingsCaption = kGlobalSetName);
+
   // Writes the header and the first count records, set 0 first and the rest by name, then
   // tells the helper (or starts it) and the engine to reload. The order in memory stays. The
   // old file stays whole until the new one is complete; false when nothing was replaced.

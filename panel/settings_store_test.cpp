@@ -122,6 +122,19 @@ TEST_F(SettingsStoreTest, FailedLoadKeepsTheStore) {
   EXPECT_EQ(namesInMemory(), (std::vector<std::string>{"Global Settings", "one"}));
 }
 
+TEST_F(SettingsStoreTest, AnUnreadableFileLeavesAnEmptyGlobalSetThatASaveWritesAnew) {
+  fs.failOpen = true;
+  ASSERT_FALSE(store.LoadSettingsFile(kPath));
+  store.UseEmptyGlobalSet("Global Settings");
+  EXPECT_EQ(namesInMemory(), (std::vector<std::string>{"Global Settings"}));
+  EXPECT_EQ(store.TargetAppBoxEntries(), (std::vector<std::string>{"Global Settings"}));
+  EXPECT_EQ(store.currentSet, 0u);
+  fs.failOpen = false;
+  ASSERT_TRUE(store.SaveSettingsFile(kPath, store.recordCount));
+  EXPECT_EQ(fs.files[kPath].size(), kHeaderSize + kRecordSize);
+  EXPECT_EQ(namesInFile(), (std::vector<std::string>{"Global Settings"}));
+}
+
 TEST_F(SettingsStoreTest, SaveSortsByNameAsUnsignedBytesAndKeepsMemoryOrder) {
   writeFile({namedSet(""), namedSet("beta"), namedSet("Alpha"), namedSet("\xE9t\xE9"),
              namedSet("alpha"), namedSet("Zulu")});

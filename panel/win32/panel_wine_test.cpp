@@ -1,0 +1,474 @@
+// "Orvanel RingDeck.exe" under Wine, used as a person uses it: real X input (clicks at its
+// controls, keys typed into it) through xdotool, then reading back what the window shows, the
+// settings file it wrote and what the engine then types.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "device_map.h"
+#include "device_table.h"
+#include "engine_test_support.h"
+#include "protocol.h"
+#include "resource.h"
+#include "settings_io.h"
+#include "win32_file.h"
+#include "wine_support.h"
+#include "x_input.h"
+
+namespace ringdeck::wine {
+namespace {
+
+using ringdeck::testing::keystrokeSlot;
+using namespace ringdeck::panel;
+
+const std::string kPanelExe = windowsPath(RINGDECK_PANEL_EXE);
+const std::string kHelperExe = windowsPath(RINGDECK_HELPER_EXE);
+const std::string kEngineVirtual = windowsPath(RINGDECK_ENGINE_VIRTUAL);
+constexpr const char* kShotDir = RINGDECK_SHOT_DIR;
+
+constexpr int kButton1Slot = SlotIndex::button(0);
+
+std::vector<SettingsRecord> fixtureSets() {
+  std::vector<SettingsRecord> sets(2);
+  setName(sets[0], "Global Settings");
+  sets[0].slots[kButton1Slot] = keystrokeSlot(ModControl, 'Z', kRepeatOnce, true);
+  setComment(sets[0].slots[kButton1Slot], "Undo");
+  sets[0].slots[SlotIndex::button(4)] = keystrokeSlot(0, 'Q', kRepeatOnce, true);
+  setName(sets[1], "Editor");
+  setTargetApp(sets[1], "Editor.exe");
+  return sets;
+}
+
+std::string windowText(HWND w) {
+  char text[512] = {};
+  SendMessageTimeoutA(w, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, nullptr);
+  return text;
+}
+
+// The message box of the given caption that the control panel shows, if any.
+HWND findBox(const char* caption) { return FindWindowA("#32770", caption); }
+
+std::string boxText(HWND box) {
+  std::string text;
+  EnumChildWindows(box, [](HWND child, LPARAM out) -> BOOL {
+    char cls[32] = {};
+    GetClassNameA(child, cls, sizeof cls);
+    if (lstrcmpiA(cls, "Static") == 0) {
+      const std::string t = windowText(child);
+      if (!t.empty()) *reinterpret_cast<std::string*>(out) += t;
+    }
+    return TRUE;
+  }, reinterpret_cast<LPARAM>(&text));
+  return text;
+}
+
+HWND boxButton(HWND box, const char* caption) {
+  struct Find { const char* caption; HWND found; } find{caption, nullptr};
+  EnumChildWindows(box, [](HWND child, LPARAM p) -> BOOL {
+    auto* f = reinterpret_cast<Find*>(p);
+    if (windowText(child) == f->caption) {
+      f->found = child;
+      return FALSE;
+    }
+    return TRUE;
+  }, reinterpret_cast<LPARAM>(&find));
+  return find.found;
+}
+
+class PanelUnderWine : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    path_ = settingsFilePath(ringdeck::win32::systemDirectory());
+    writeSettings(fixtureSets());
+    // A save tells the helper or starts it: a stand-in answers, so that no real helper outlives
+    // a test (the one test of the start removes it).
+    helper_ = std::make_unique<StandInWindow>(kHelperWindowClass, "", [](UINT, WPARAM, LPARAM, LRESULT&) { return false; });
+  }
+  void TearDown() override {
+    panel_.reset();
+    helper_.reset();
+    files_.remove(path_);
+  }
+
+  void writeSettings(const std::vector<SettingsRecord>& sets) {
+    auto f = files_.open(path_, OpenMode::ReadWriteCreateNew);
+    ASSERT_TRUE(f);
+    ASSERT_TRUE(writeSettingsFile(*f, sets));
+  }
+  std::vector<SettingsRecord> readSettings() {
+    auto f = files_.open(path_, OpenMode::ReadWriteOpenAlways);
+    if (!f) return {};
+    auto records = readAllSettingsRecords(*f);
+    return records ? *records : std::vector<SettingsRecord>{};
+  }
+  std::vector<std::uint8_t> fileBytes() {
+    auto f = files_.open(path_, OpenMode::ReadWriteOpenAlways);
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(f ? f->size().value_or(0) : 0));
+    if (f && !bytes.empty()) f->readAt(0, bytes);
+    return bytes;
+  }
+
+  void startPanel(const std::string& exe = kPanelExe) {
+    panel_ = std::make_unique<ChildProcess>();
+    ASSERT_TRUE(panel_->start(exe, ""));
+    ASSERT_TRUE(waitUntil([&] {
+      window_ = FindWindowA("TShuttleControlForm", "Orvanel RingDeck");
+      return window_ && IsWindowVisible(window_);
+    }, 15000));
+    // Its first paint and focus settle before the first click.
+    Sleep(300);
+  }
+  HWND item(int id) const { return GetDlgItem(window_, id); }
+  std::string text(int id) const { return windowText(item(id)); }
+  int selection(int id) const { return static_cast<int>(SendMessageA(item(id), CB_GETCURSEL, 0, 0)); }
+  bool textBecomes(int id, const std::string& expected, DWORD ms = 5000) {
+    return waitUntil([&] { return text(id) == expected; }, ms);
+  }
+  bool selectionBecomes(int id, int expected, DWORD ms = 5000) {
+    return waitUntil([&] { return selection(id) == expected; }, ms);
+  }
+  void click(int id) { ASSERT_TRUE(XClickWindow(item(id))); }
+  HWND focusOfPanel() const {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(window_, nullptr), &info);
+    return info.hwndFocus;
+  }
+  // Clicks the device picture at a pixel of the picture's own (96 DPI) coordinates.
+  void clickPicture(int x, int y) {
+    POINT at{0, 0};
+    ClientToScreen(item(IDC_SHUTTLEIMAGE), &at);
+    RECT r;
+    GetClientRect(item(IDC_SHUTTLEIMAGE), &r);
+    ASSERT_TRUE(XClickAt(at.x + x * r.right / kDevicePictureWidth, at.y + y * r.bottom / kDevicePictureHeight));
+  }
+  // Answers the control panel's confirm box with a click on one of its buttons.
+  std::string answerBox(const char* caption, const char* button) {
+    HWND box = nullptr;
+    if (!waitUntil([&] { return (box = findBox(caption)) != nullptr && IsWindowVisible(box); }, 5000)) return "<no box>";
+    const std::string t = boxText(box);
+    HWND b = boxButton(box, button);
+    if (!b || !XClickWindow(b)) return "<no button>";
+    waitUntil([&] { return !IsWindow(box); }, 5000);
+    return t;
+  }
+  // Selects a user action by its list position through the keyboard, as a person may.
+  void selectKeystrokeBoxOf(int position) {
+    ASSERT_EQ(position, 0);  // the fixture's keystroke action
+    click(IDC_KEYSTROKEBOX);
+    ASSERT_TRUE(waitUntil([&] { return focusOfPanel() == item(IDC_KEYSTROKEBOX); }));
+  }
+
+  ringdeck::win32::Win32FileSystem files_;
+  std::string path_;
+  std::unique_ptr<ChildProcess> panel_;
+  std::unique_ptr<StandInWindow> helper_;
+  HWND window_ = nullptr;
+};
+
+TEST_F(PanelUnderWine, OpensOnButton1OfTheGlobalSet) {
+  startPanel();
+  EXPECT_EQ(text(IDC_TARGETAPPBOX), "Global Settings");
+  EXPECT_EQ(SendMessageA(item(IDC_TARGETAPPBOX), CB_GETCOUNT, 0, 0), 2);
+  EXPECT_EQ(selection(IDC_USERACTIONBOX), 0);
+  EXPECT_EQ(SendMessageA(item(IDC_USERACTIONBOX), CB_GETCOUNT, 0, 0), 58);
+  EXPECT_EQ(text(IDC_RESPONSEBUTTON), "Type Keystroke");
+  EXPECT_EQ(text(IDC_KEYSTROKEBOX), "Control + Z");
+  EXPECT_EQ(text(IDC_COMMENTBOX), "Undo");
+  EXPECT_EQ(focusOfPanel(), item(IDC_USERACTIONBOX));
+  RECT client;
+  GetClientRect(window_, &client);
+  const int dpi = GetDeviceCaps(GetDC(nullptr), LOGPIXELSY);
+  EXPECT_EQ(client.right, MulDiv(573, dpi, 96));
+  EXPECT_EQ(client.bottom, MulDiv(409, dpi, 96));
+  XScreenshot(std::string(kShotDir) + "/panel-main.png");
+}
+
+struct CaptureCase {
+  const char* keys;
+  const char* shown;
+};
+
+TEST_F(PanelUnderWine, KeystrokeCaptureThroughTheRealKeyboardAndHook) {
+  startPanel();
+  const CaptureCase cases[] = {
+      {"keydown ctrl keydown a keyup a keyup ctrl", "Control + A"},
+      {"keydown ctrl keydown a keyup ctrl keyup a", "A"},
+      {"keydown shift keyup shift", "None"},
+      {"keydown alt keydown Tab keyup Tab keyup alt", "Alt + Tab"},
+      {"keydown alt keydown F4 keyup F4 keyup alt", "Alt + F4"},
+      {"keydown ctrl keydown Escape keyup Escape keyup ctrl", "Control + Escape"},
+      {"keydown Tab keyup Tab", "Tab"},
+      {"keydown F4 keyup F4", "F4"},
+      {"keydown alt keydown Left keyup Left keyup alt", "Alt + Left Arrow"},
+  };
+  selectKeystrokeBoxOf(0);
+  for (const CaptureCase& c : cases) {
+    SCOPED_TRACE(c.keys);
+    ASSERT_TRUE(XDo(c.keys));
+    EXPECT_TRUE(textBecomes(IDC_KEYSTROKEBOX, c.shown)) << "shows " << text(IDC_KEYSTROKEBOX);
+    // Nothing was taken away: the window is still there, in front, the focus in the box.
+    EXPECT_TRUE(IsWindow(window_));
+    EXPECT_EQ(GetForegroundWindow(), window_);
+    EXPECT_EQ(focusOfPanel(), item(IDC_KEYSTROKEBOX));
+    const bool none = std::strcmp(c.shown, "None") == 0;
+    EXPECT_EQ(IsWindowEnabled(item(IDC_FREQUENCYBOX)) != FALSE, !none);
+    EXPECT_EQ(IsWindowEnabled(item(IDC_ISTANTRELEASECHECKBOX)) != FALSE, !none);
+  }
+  // The last combination that counts is stored by Apply.
+  ASSERT_TRUE(XDo("keydown ctrl keydown a keyup a keyup ctrl"));
+  ASSERT_TRUE(textBecomes(IDC_KEYSTROKEBOX, "Control + A"));
+  click(IDC_SPEEDBUTTON1);
+  ASSERT_TRUE(waitUntil([&] {
+    const auto sets = readSettings();
+    return !sets.empty() && sets[0].slots[kButton1Slot].keyCode == 'A';
+  }));
+  const ActionSlot stored = readSettings()[0].slots[kButton1Slot];
+  EXPECT_EQ(stored.kind, 8);
+  EXPECT_EQ(stored.modifiers, ModControl);
+}
+
+TEST_F(PanelUnderWine, UndoBringsBackTheStoredKeystroke) {
+  startPanel();
+  selectKeystrokeBoxOf(0);
+  ASSERT_TRUE(XDo("keydown b keyup b"));
+  ASSERT_TRUE(textBecomes(IDC_KEYSTROKEBOX, "B"));
+  click(IDC_UNDOBUTTON);
+  EXPECT_TRUE(textBecomes(IDC_KEYSTROKEBOX, "Control + Z"));
+}
+
+// A pixel of each control's painted region, read from the mask the program carries.
+std::vector<std::pair<int, int>> controlPixels(const std::vector<std::uint8_t>& mask) {
+  std::vector<std::pair<int, int>> points;
+  for (const DeviceControl& c : kDeviceControls) {
+    long sx = 0, sy = 0, n = 0;
+    for (int y = c.y.first; y <= c.y.last; ++y)
+      for (int x = c.x.first; x <= c.x.last; ++x)
+        if (mask[static_cast<std::size_t>(y) * kDevicePictureWidth + x] == c.maskValue) {
+          sx += x, sy += y, ++n;
+        }
+    // The pixel of the region nearest its centre of mass.
+    int bx = -1, by = -1;
+    long best = -1;
+    for (int y = c.y.first; y <= c.y.last; ++y)
+      for (int x = c.x.first; x <= c.x.last; ++x)
+        if (n && mask[static_cast<std::size_t>(y) * kDevicePictureWidth + x] == c.maskValue) {
+          const long d = (x - sx / n) * (x - sx / n) + (y - sy / n) * (y - sy / n);
+          if (best < 0 || d < best) best = d, bx = x, by = y;
+        }
+    points.emplace_back(bx, by);
+  }
+  return points;
+}
+
+std::vector<std::uint8_t> maskOf(const std::string& exe) {
+  HMODULE module = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  std::vector<std::uint8_t> pixels;
+  if (!module) return pixels;
+  HBITMAP bitmap = static_cast<HBITMAP>(LoadImageA(module, MAKEINTRESOURCEA(IDB_SHUTTLEIMAGEMASK), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+  DIBSECTION dib{};
+  if (bitmap && GetObjectA(bitmap, sizeof dib, &dib) == sizeof dib && dib.dsBm.bmBitsPixel == 8) {
+    pixels.resize(static_cast<std::size_t>(kDevicePictureWidth) * kDevicePictureHeight);
+    for (int y = 0; y < kDevicePictureHeight; ++y) {
+      const int row = dib.dsBmih.biHeight > 0 ? kDevicePictureHeight - 1 - y : y;
+      std::memcpy(&pixels[static_cast<std::size_t>(y) * kDevicePictureWidth],
+                  static_cast<const BYTE*>(dib.dsBm.bmBits) + static_cast<std::ptrdiff_t>(row) * dib.dsBm.bmWidthBytes,
+                  kDevicePictureWidth);
+    }
+  }
+  if (bitmap) DeleteObject(bitmap);
+  FreeLibrary(module);
+  return pixels;
+}
+
+TEST_F(PanelUnderWine, ClicksOnThePictureSelectTheControlUnderThePointer) {
+  const auto mask = maskOf(kPanelExe);
+  ASSERT_EQ(mask.size(), static_cast<std::size_t>(kDevicePictureWidth) * kDevicePictureHeight);
+  const auto points = controlPixels(mask);
+  startPanel();
+  // Backwards, so that every click changes the selection.
+  for (int i = kControlCount - 1; i >= 0; --i) {
+    const DeviceControl& c = kDeviceControls[static_cast<std::size_t>(i)];
+    SCOPED_TRACE(c.userAction);
+    ASSERT_GE(points[static_cast<std::size_t>(i)].first, 0);
+    clickPicture(points[static_cast<std::size_t>(i)].first, points[static_cast<std::size_t>(i)].second);
+    EXPECT_TRUE(selectionBecomes(IDC_USERACTIONBOX, c.userAction)) << "selected " << selection(IDC_USERACTIONBOX);
+  }
+  XScreenshot(std::string(kShotDir) + "/panel-picture-jog.png");
+}
+
+TEST_F(PanelUnderWine, AClickOnTheBackgroundKeepsTheActionButStoresItsEditFirst) {
+  startPanel();
+  click(IDC_COMMENTBOX);
+  ASSERT_TRUE(XDo("key --delay 20 ctrl+a BackSpace"));
+  ASSERT_TRUE(XDo("type --delay 20 Redo"));
+  ASSERT_TRUE(textBecomes(IDC_COMMENTBOX, "Redo"));
+  clickPicture(3, 3);  // the background, mask value 0
+  Sleep(300);
+  EXPECT_EQ(selection(IDC_USERACTIONBOX), 0);
+  click(IDC_UNDOBUTTON);  // shows the stored action again: the edit was stored by the click
+  EXPECT_TRUE(textBecomes(IDC_COMMENTBOX, "Redo"));
+}
+
+TEST_F(PanelUnderWine, OkThenCancelSavesAndTheCloseBoxThenAsksAboutUnsavedChanges) {
+  startPanel();
+  click(IDC_COMMENTBOX);
+  ASSERT_TRUE(XDo("key --delay 20 End"));
+  ASSERT_TRUE(XDo("type --delay 20 !"));
+  ASSERT_TRUE(textBecomes(IDC_COMMENTBOX, "Undo!"));
+  click(IDC_OKBUTTON);
+  EXPECT_EQ(answerBox("Confirm Request", "Cancel"), "Are you sure to quit?");
+  EXPECT_TRUE(IsWindow(window_));
+  EXPECT_EQ(fieldText(readSettings()[0].slots[kButton1Slot].comment), "Undo!");
+  // Alt+F4 from the comment box is the close request a person makes from the keyboard.
+  click(IDC_COMMENTBOX);
+  ASSERT_TRUE(XDo("keydown alt key F4 keyup alt"));
+  EXPECT_EQ(answerBox("Confirm Request", "OK"), "Are you sure to quit without saving?");
+  EXPECT_EQ(panel_->wait(5000), std::optional<DWORD>(0u));
+}
+
+TEST_F(PanelUnderWine, QuitWithoutSavingAsksOnceAndLeavesTheFileAlone) {
+  const auto before = fileBytes();
+  startPanel();
+  click(IDC_COMMENTBOX);
+  ASSERT_TRUE(XDo("type --delay 20 x"));
+  ASSERT_TRUE(waitUntil([&] { return text(IDC_COMMENTBOX) != "Undo"; }));
+  // File menu by its mnemonic, then "Quit &Without Saving".
+  ASSERT_TRUE(XDo("keydown alt key f keyup alt"));
+  Sleep(300);
+  ASSERT_TRUE(XDo("key w"));
+  EXPECT_EQ(answerBox("Confirm Request", "OK"), "Are you sure to quit without saving?");
+  EXPECT_EQ(panel_->wait(5000), std::optional<DWORD>(0u));
+  EXPECT_EQ(findBox("Confirm Request"), nullptr);
+  EXPECT_EQ(fileBytes(), before);
+}
+
+TEST_F(PanelUnderWine, ATypedScrollAmountOutOfRangeIsRefusedWithAMessageAndStoresNothing) {
+  const auto before = readSettings()[0].slots[kButton1Slot];
+  startPanel();
+  click(IDC_RESPONSEBUTTON);
+  // The response menu opens at the pointer: its last entry is "Wheel Down".
+  Sleep(300);
+  ASSERT_TRUE(XDo("key End Return"));
+  ASSERT_TRUE(textBecomes(IDC_RESPONSEBUTTON, "Wheel Down"));
+  click(IDC_WHEELBOX);
+  ASSERT_TRUE(XDo("key --delay 20 ctrl+a BackSpace"));
+  ASSERT_TRUE(XDo("type --delay 20 300"));
+  ASSERT_TRUE(textBecomes(IDC_WHEELBOX, "300"));
+  click(IDC_SPEEDBUTTON1);
+  EXPECT_EQ(answerBox("Orvanel RingDeck", "OK"),
+            "'300' is not a valid scroll amount. Enter a whole number from 1 to 127.");
+  const ActionSlot after = readSettings()[0].slots[kButton1Slot];
+  EXPECT_EQ(std::memcmp(&after, &before, sizeof after), 0);
+  // The up arrow stops at 127.
+  RECT arrows;
+  GetWindowRect(item(IDC_WHEELUD), &arrows);
+  ASSERT_TRUE(XClickAt((arrows.left + arrows.right) / 2, arrows.top + 3));
+  EXPECT_TRUE(textBecomes(IDC_WHEELBOX, "127"));
+  click(IDC_SPEEDBUTTON1);
+  ASSERT_TRUE(waitUntil([&] { return readSettings()[0].slots[kButton1Slot].kind == 17; }));
+  EXPECT_EQ(readSettings()[0].slots[kButton1Slot].wheelNotches, 127);
+}
+
+TEST_F(PanelUnderWine, ApplyTellsTheHelperFirstThenTheEngine) {
+  std::mutex lock;
+  std::vector<std::string> order;
+  const UINT reload = RegisterWindowMessageA(kMsgReloadAllPreferences);
+  auto recorder = [&](const char* who) {
+    return [&, who](UINT m, WPARAM w, LPARAM l, LRESULT&) {
+      if (m == reload) {
+        std::lock_guard g(lock);
+        order.push_back(std::string(who) + " " + std::to_string(w) + " " + std::to_string(l));
+      }
+      return false;
+    };
+  };
+  helper_.reset();
+  StandInWindow helper(kHelperWindowClass, "", recorder("helper"));
+  StandInWindow engine(kEngineWindowClass, "", recorder("engine"));
+  startPanel();
+  click(IDC_SPEEDBUTTON1);
+  ASSERT_TRUE(waitUntil([&] {
+    std::lock_guard g(lock);
+    return order.size() == 2;
+  }));
+  EXPECT_EQ(order, (std::vector<std::string>{"helper 0 2", "engine 0 2"}));
+}
+
+TEST_F(PanelUnderWine, ApplyMakesTheEngineTypeTheNewKeystroke) {
+  InputObserver observer;
+  VirtualDevices devices;
+  ChildProcess engine;
+  ASSERT_TRUE(engine.start(kEngineVirtual, "-run"));
+  ASSERT_TRUE(devices.waitForEngine());
+  const int d = devices.plug(ringdeck::engine::kMakerVendor, ringdeck::engine::kMakerController);
+  ASSERT_GE(d, 0);
+  startPanel();
+  selectKeystrokeBoxOf(0);
+  ASSERT_TRUE(XDo("keydown shift keydown m keyup m keyup shift"));
+  ASSERT_TRUE(textBecomes(IDC_KEYSTROKEBOX, "Shift + M"));
+  click(IDC_SPEEDBUTTON1);
+  ASSERT_TRUE(waitUntil([&] {
+    const auto sets = readSettings();
+    return !sets.empty() && sets[0].slots[kButton1Slot].keyCode == 'M';
+  }));
+  Sleep(300);
+  observer.clear();
+  const std::uint8_t press[8] = {0, 0, 0, 0, 1, 0, 0, 0};
+  const std::uint8_t release[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+  ASSERT_TRUE(devices.send(d, release));  // the first report is the device's resting state
+  Sleep(50);
+  ASSERT_TRUE(devices.send(d, press));
+  Sleep(50);
+  ASSERT_TRUE(devices.send(d, release));
+  ASSERT_TRUE(observer.waitForLines(4));
+  Sleep(300);
+  EXPECT_EQ(observer.lines(), (std::vector<std::string>{"key 10 down extra=1", "key 4D down extra=1",
+                                                        "key 4D up extra=1", "key 10 up extra=1"}));
+  if (HWND w = FindWindowA(kEngineWindowClass, nullptr)) SendMessageA(w, WM_QUIT, 0, 0);
+  engine.wait(5000);
+}
+
+TEST_F(PanelUnderWine, ASaveWithoutTheHelperStartsItFromThePanelsFolder) {
+  // A folder with a space in its name, as "Program Files" has.
+  const std::string folder = "C:\\RingDeck Panel Test";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  const std::string panel = folder + "\\Orvanel RingDeck.exe";
+  ASSERT_TRUE(CopyFileA(kPanelExe.c_str(), panel.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA(kHelperExe.c_str(), (folder + "\\RingDeck Helper.exe").c_str(), FALSE));
+  helper_.reset();
+  ASSERT_EQ(FindWindowA(kHelperWindowClass, nullptr), nullptr);
+  startPanel(panel);
+  click(IDC_SPEEDBUTTON1);
+  EXPECT_TRUE(waitUntil([] { return FindWindowA(kHelperWindowClass, nullptr) != nullptr; }, 10000));
+  if (HWND helper = FindWindowA(kHelperWindowClass, nullptr)) {
+    PostMessageA(helper, WM_QUIT, 0, 0);
+    waitUntil([] { return FindWindowA(kHelperWindowClass, nullptr) == nullptr; }, 5000);
+  }
+  panel_.reset();
+  DeleteFileA(panel.c_str());
+  DeleteFileA((folder + "\\RingDeck Helper.exe").c_str());
+  RemoveDirectoryA(folder.c_str());
+}
+
+TEST_F(PanelUnderWine, TheLogoOpensTheAboutBoxWithTheVersionLine) {
+  startPanel();
+  click(IDC_ORVANELLOGO);
+  HWND about = nullptr;
+  ASSERT_TRUE(waitUntil([&] {
+    about = FindWindowA("TForm2", "About");
+    return about && IsWindowVisible(about);
+  }));
+  EXPECT_EQ(windowText(GetDlgItem(about, IDC_VERSIONSTRING)), "Version 1.3.3 Windows 2000 && XP");
+  XScreenshot(std::string(kShotDir) + "/panel-about.png");
+  ASSERT_TRUE(XClickWindow(GetDlgItem(about, IDC_CLOSEBUTTON)));
+  EXPECT_TRUE(waitUntil([&] { return !IsWindowVisible(about); }));
+}
+
+}  // namespace
+}  // namespace ringdeck::wine

@@ -1,0 +1,37 @@
+// Builds a window's controls from a DIALOGEX template of the program's resources, reading its
+// numbers as pixels at 96 DPI (the layout is specified in pixels, not dialog units) and scaling
+// them to the screen's DPI. The parent is an ordinary window of the program's own class, so its
+// window procedure sees every notification.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace ringdeck::panel::win32 {
+
+struct TemplateLayout {
+  std::string caption;
+  int clientWidth = 0;   // scaled
+  int clientHeight = 0;  // scaled
+  DWORD style = 0;
+  DWORD exStyle = 0;
+  std::string fontFace;
+  int fontPoints = 8;
+};
+
+// Reads the template's own size and caption without creating anything; false when the
+// resource is missing or malformed.
+bool ReadTemplateLayout(HINSTANCE instance, int templateId, int dpi, TemplateLayout& layout);
+
+// Creates every control of the template as a child of parent, scaled by dpi / 96, with the
+// given font. False when the template is missing or malformed, or a control cannot be made.
+bool CreateTemplateControls(HINSTANCE instance, int templateId, HWND parent, int dpi, HFONT font);
+
+// Pixels at 96 DPI to pixels at dpi.
+inline int Scale(int pixels, int dpi) { return MulDiv(pixels, dpi, 96); }
+
+// The DPI the windows are laid out for (the system's; the program is DPI aware).
+int ScreenDpi();
+
+}  // namespace ringdeck::panel::win32

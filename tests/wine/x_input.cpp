@@ -1,0 +1,72 @@
+#include "x_input.h"
+
+#include <atomic>
+#include <cstdio>
+
+#include "wine_support.h"
+
+namespace ringdeck::wine {
+namespace {
+
+std::string readSmallFile(const std::string& path) {
+  HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return {};
+  char buffer[64] = {};
+  DWORD read = 0;
+  ReadFile(f, buffer, sizeof buffer - 1, &read, nullptr);
+  CloseHandle(f);
+  return std::string(buffer, read);
+}
+
+}  // namespace
+
+int RunUnix(const std::string& command, DWORD timeoutMs) {
+  static std::atomic<unsigned> counter{0};
+  const std::string marker = "/tmp/ringdeck-xinput-" + std::to_string(GetCurrentProcessId()) + "-" +
+                             std::to_string(counter++);
+  // The marker appears whole (written, then renamed) once the command has ended.
+  const std::string script = command + "; echo $? > " + marker + ".part; mv " + marker + ".part " + marker;
+  std::string line = "/bin/sh -c \"";
+  for (char c : script) {
+    if (c == '"' || c == '\\') line += '\\';
+    line += c;
+  }
+  line += '"';
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    return -1;
+  if (process.hThread) CloseHandle(process.hThread);
+  if (process.hProcess) CloseHandle(process.hProcess);
+  const std::string windowsMarker = "Z:" + [&] {
+    std::string p = marker;
+    for (char& c : p)
+      if (c == '/') c = '\\';
+    return p;
+  }();
+  std::string status;
+  if (!waitUntil([&] { return !(status = readSmallFile(windowsMarker)).empty(); }, timeoutMs)) return -1;
+  DeleteFileA(windowsMarker.c_str());
+  return std::atoi(status.c_str());
+}
+
+bool XDo(const std::string& arguments) { return RunUnix("xdotool " + arguments) == 0; }
+
+bool XClickAt(int x, int y, int button) {
+  // No --sync: it waits for a motion that never comes when the pointer is already there.
+  return XDo("mousemove " + std::to_string(x) + " " + std::to_string(y) + " click " + std::to_string(button));
+}
+
+bool XClickWindow(HWND window, int button) {
+  RECT r;
+  if (!GetWindowRect(window, &r)) return false;
+  return XClickAt((r.left + r.right) / 2, (r.top + r.bottom) / 2, button);
+}
+
+bool XScreenshot(const std::string& unixPath) {
+  return RunUnix("xwd -root -silent | /usr/bin/convert xwd:- '" + unixPath + "'", 30000) == 0;
+}
+
+}  // namespace ringdeck::wine
