@@ -540,18 +540,17 @@ void drawBody(Canvas& c) {
 }
 
 void drawRing(Canvas& c, int lit, const PictureRect& rect) {
-  constexpr int kShuttle = kShuttleControl;
-  const bool on = lit == kShuttle;
+  const bool on = lit == kShuttleControl;
   // The well the ring sits in.
   const Ellipse well{kRingTop.cx, kRingTop.cy + 5.5, kRingTop.a + 3.2, kRingTop.b + 6.2};
   c.shade(well.box(3), [&](Point p) { return 0.85 * (1 - smooth(-2.5, 1.5, well.distance(p))); },
           hex(0x15171B));
   const Cylinder ring{kRingTop, kRingWall};
-  if (on) drawGlow(c, ring.box(), rect, [&](Point p) {
-    Ellipse bottom = kRingTop;
-    bottom.cy += kRingWall * 0.5;
-    return ring.contains(p) ? -1.0 : std::min(kRingTop.distance(p), bottom.distance({p.x, p.y - kRingWall * 0.5}));
-  }, 5);
+  if (on) {
+    drawGlow(c, ring.box(), rect, [&](Point p) {
+      return ring.contains(p) ? -1.0 : std::min(kRingTop.distance(p), kRingTop.distance({p.x, p.y - kRingWall}));
+    }, 5);
+  }
   const auto tint = [&](Rgb col, double amount) { return on ? mix(col, kAccent, amount) : col; };
   // The ring's outer wall, knurled.
   c.paint(ring.box(), [&](Point p) { return ring.contains(p); },
@@ -563,7 +562,7 @@ void drawRing(Canvas& c, int lit, const PictureRect& rect) {
             if (f < 0.35) col = lighten(col, -26);
             return tint(col, 0.55);
           },
-          kShuttle);
+          kShuttleControl);
   // Its top face: brushed metal with grip notches along the outside.
   c.paint(kRingTop.box(), [&](Point p) { return kRingTop.contains(p); },
           [&](Point p) {
@@ -577,7 +576,7 @@ void drawRing(Canvas& c, int lit, const PictureRect& rect) {
             if (r > 0.965) col = lighten(col, p.y < kRingTop.cy ? 30 : -30);
             return tint(col, 0.5);
           },
-          kShuttle);
+          kShuttleControl);
   // The gap between the ring and the jog wheel.
   c.paint(kRingHole.box(), [&](Point p) { return kRingHole.contains(p); },
           [&](Point p) {
@@ -586,19 +585,20 @@ void drawRing(Canvas& c, int lit, const PictureRect& rect) {
             if (r > 0.94 && p.y > kRingHole.cy) col = lighten(col, 40 * (r - 0.94) / 0.06);
             return tint(col, 0.25);
           },
-          kShuttle);
+          kShuttleControl);
 }
 
 void drawJog(Canvas& c, int lit, const PictureRect& rect) {
-  constexpr int kJog = kJogControl;
-  const bool on = lit == kJog;
+  const bool on = lit == kJogControl;
   const Cylinder wheel{kJogTop, kJogWall};
   // Its shadow on the ring gap.
   c.shade(wheel.box(), [&](Point p) { return 0.6 * (wheel.contains({p.x, p.y - 2.2}) ? 1.0 : 0.0); },
           hex(0x000000));
-  if (on) drawGlow(c, wheel.box(), rect, [&](Point p) {
-    return wheel.contains(p) ? -1.0 : std::min(kJogTop.distance(p), kJogTop.distance({p.x, p.y - kJogWall}));
-  }, 4);
+  if (on) {
+    drawGlow(c, wheel.box(), rect, [&](Point p) {
+      return wheel.contains(p) ? -1.0 : std::min(kJogTop.distance(p), kJogTop.distance({p.x, p.y - kJogWall}));
+    }, 4);
+  }
   const auto tint = [&](Rgb col, double amount) { return on ? mix(col, kAccent, amount) : col; };
   c.paint(wheel.box(), [&](Point p) { return wheel.contains(p); },
           [&](Point p) {
@@ -608,7 +608,7 @@ void drawJog(Canvas& c, int lit, const PictureRect& rect) {
             if (std::fmod(phi * 30 / kPi + 100, 1.0) < 0.4) col = lighten(col, -10);
             return tint(col, 0.6);
           },
-          kJog);
+          kJogControl);
   c.paint(kJogTop.box(), [&](Point p) { return kJogTop.contains(p); },
           [&](Point p) {
             const double r = kJogTop.radius(p);
@@ -620,7 +620,7 @@ void drawJog(Canvas& c, int lit, const PictureRect& rect) {
             if (on) col = mix(col, r > 0.88 ? kAccentLight : kAccent, r > 0.88 ? 0.9 : 0.6);
             return col;
           },
-          kJog);
+          kJogControl);
   // The finger dimple: a hollow lit from the upper left, so its lower right rim catches the light.
   c.paint(kDimple.box(1), [&](Point p) { return kDimple.contains(p); },
           [&](Point p) {
@@ -629,7 +629,7 @@ void drawJog(Canvas& c, int lit, const PictureRect& rect) {
             if (kDimple.radius(p) > 0.85 && dx + dy > 0) col = lighten(col, 25);
             return on ? mix(col, kAccent, 0.5) : col;
           },
-          kJog);
+          kJogControl);
 }
 
 void drawButton(Canvas& c, int index, int lit, const PictureRect& rect) {
