@@ -540,18 +540,17 @@ void drawBody(Canvas& c) {
 }
 
 void drawRing(Canvas& c, int lit, const PictureRect& rect) {
-  constexpr int kShuttle = kShuttleControl;
-  const bool on = lit == kShuttle;
+  const bool on = lit == kShuttleControl;
   // The well the ring sits in.
   const Ellipse well{kRingTop.cx, kRingTop.cy + 5.5, kRingTop.a + 3.2, kRingTop.b + 6.2};
   c.shade(well.box(3), [&](Point p) { return 0.85 * (1 - smooth(-2.5, 1.5, well.distance(p))); },
           hex(0x15171B));
   const Cylinder ring{kRingTop, kRingWall};
-  if (on) drawGlow(c, ring.box(), rect, [&](Point p) {
-    Ellipse bottom = kRingTop;
-    bottom.cy += kRingWall * 0.5;
-    return ring.contains(p) ? -1.0 : std::min(kRingTop.distance(p), bottom.distance({p.x, p.y - kRingWall * 0.5}));
-  }, 5);
+  if (on) {
+    drawGlow(c, ring.box(), rect, [&](Point p) {
+      return ring.contains(p) ? -1.0 : std::min(kRingTop.distance(p), kRingTop.distance({p.x, p.y - kRingWall}));
+    }, 5);
+  }
   const auto tint = [&](Rgb col, double amount) { return on ? mix(col, kAccent, amount) : col; };
   // The ring's outer wall, knurled.
   c.paint(ring.box(), [&](Point p) { return ring.contains(p); },
@@ -563,7 +562,7 @@ void drawRing(Canvas& c, int lit, const PictureRect& rect) {
             if (f < 0.35) col = lighten(col, -26);
             return tint(col, 0.55);
           },
-          kShuttle);
+          kShuttleControl);
   // Its top face: brushed metal with grip notches along the outside.
   c.paint(kRingTop.box(), [&](Point p) { return kRingTop.contains(p); },
           [&](Point p) {
@@ -577,7 +576,7 @@ void drawRing(Canvas& c, int lit, const PictureRect& rect) {
             if (r > 0.965) col = lighten(col, p.y < kRingTop.cy ? 30 : -30);
             return tint(col, 0.5);
           },
-          kShuttle);
+          kShuttleControl);
   // The gap between the ring and the jog wheel.
   c.paint(kRingHole.box(), [&](Point p) { return kRingHole.contains(p); },
           [&](Point p) {
@@ -586,19 +585,20 @@ void drawRing(Canvas& c, int lit, const PictureRect& rect) {
             if (r > 0.94 && p.y > kRingHole.cy) col = lighten(col, 40 * (r - 0.94) / 0.06);
             return tint(col, 0.25);
           },
-          kShuttle);
+          kShuttleControl);
 }
 
 void drawJog(Canvas& c, int lit, const PictureRect& rect) {
-  constexpr int kJog = kJogControl;
-  const bool on = lit == kJog;
+  const bool on = lit == kJogControl;
   const Cylinder wheel{kJogTop, kJogWall};
   // Its shadow on the ring gap.
   c.shade(wheel.box(), [&](Point p) { return 0.6 * (wheel.contains({p.x, p.y - 2.2}) ? 1.0 : 0.0); },
           hex(0x000000));
-  if (on) drawGlow(c, wheel.box(), rect, [&](Point p) {
-    return wheel.contains(p) ? -1.0 : std::min(kJogTop.distance(p), kJogTop.distance({p.x, p.y - kJogWall}));
-  }, 4);
+  if (on) {
+    drawGlow(c, wheel.box(), rect, [&](Point p) {
+      return wheel.contains(p) ? -1.0 : std::min(kJogTop.distance(p), kJogTop.distance({p.x, p.y - kJogWall}));
+    }, 4);
+  }
   const auto tint = [&](Rgb col, double amount) { return on ? mix(col, kAccent, amount) : col; };
   c.paint(wheel.box(), [&](Point p) { return wheel.contains(p); },
           [&](Point p) {
@@ -608,7 +608,7 @@ void drawJog(Canvas& c, int lit, const PictureRect& rect) {
             if (std::fmod(phi * 30 / kPi + 100, 1.0) < 0.4) col = lighten(col, -10);
             return tint(col, 0.6);
           },
-          kJog);
+          kJogControl);
   c.paint(kJogTop.box(), [&](Point p) { return kJogTop.contains(p); },
           [&](Point p) {
             const double r = kJogTop.radius(p);
@@ -620,7 +620,7 @@ void drawJog(Canvas& c, int lit, const PictureRect& rect) {
             if (on) col = mix(col, r > 0.88 ? kAccentLight : kAccent, r > 0.88 ? 0.9 : 0.6);
             return col;
           },
-          kJog);
+          kJogControl);
   // The finger dimple: a hollow lit from the upper left, so its lower right rim catches the light.
   c.paint(kDimple.box(1), [&](Point p) { return kDimple.contains(p); },
           [&](Point p) {
@@ -629,7 +629,7 @@ void drawJog(Canvas& c, int lit, const PictureRect& rect) {
             if (kDimple.radius(p) > 0.85 && dx + dy > 0) col = lighten(col, 25);
             return on ? mix(col, kAccent, 0.5) : col;
           },
-          kJog);
+          kJogControl);
 }
 
 void drawButton(Canvas& c, int index, int lit, const PictureRect& rect) {
@@ -768,7 +768,7 @@ RgbPicture DrawEasterEggPicture() {
   Canvas c(kAboutWidth, kAboutHeight, false);
   c.fill([](Point p) { return verticalGradient(p, 0, kAboutHeight, hex(0xFFF3E4), hex(0xFFD6E0)); });
   // A doughnut where the ring would be, with sprinkles on its icing.
-  const Point centre{330, 178};
+  const Point centre{340, 205};
   const Ellipse outer{centre.x, centre.y, 150, 118};
   const Ellipse hole{centre.x, centre.y - 4, 50, 38};
   c.shade(outer.box(20), [&](Point p) { return 0.35 * (1 - smooth(-10, 16, outer.distance({p.x - 6, p.y - 14}))); },
@@ -785,7 +785,7 @@ RgbPicture DrawEasterEggPicture() {
     return outer.radius(p) < wave && rh > 1.14 + 0.04 * std::sin(phi * 9);
   };
   c.paint(outer.box(), icing, [&](Point p) {
-    return lighten(hex(0xF47FA8), 34 * std::max(0.0, 1 - std::hypot(p.x - 270, p.y - 110) / 120));
+    return lighten(hex(0xF47FA8), 34 * std::max(0.0, 1 - std::hypot(p.x - 280, p.y - 137) / 120));
   });
   Lcg rng{20061};
   const Rgb colours[] = {hex(0xFFFFFF), hex(0x5BC0EB), hex(0xFDE74C), hex(0x9BC53D), hex(0xFF8C1A), hex(0x7B5EA7)};
@@ -798,31 +798,35 @@ RgbPicture DrawEasterEggPicture() {
     const RoundedRect s{q, 5, 1.6, 1.6, a};
     c.paint(s.box(1), [&](Point p) { return s.distance(p) <= 0; }, [&](Point) { return col; });
   }
-  drawText(c, "TAKE A BREAK!", 26, 318, {22, 3.6, 1.2}, [](Point) { return hex(0xC2185B); });
-  drawText(c, "Even editors need doughnuts.", 28, 24 + 20, {10, 1.6, 0.6}, [](Point) { return hex(0x8A5A6A); });
+  // Top left, below the version line; the Close button sits at the bottom left.
+  drawText(c, "TAKE A BREAK!", 24, 36, {22, 3.6, 1.2}, [](Point) { return hex(0xC2185B); });
+  drawText(c, "Even editors need doughnuts.", 26, 70, {10, 1.6, 0.6}, [](Point) { return hex(0x8A5A6A); });
   return c.rgb();
 }
 
 IconPicture DrawWindowIcon(int size) {
   Canvas c(size, size, false);
-  const double s = size / 48.0;
-  c.setTransform(s, 0, 0);
-  const Box body{2, 5, 46, 44};
-  c.paint(body, [&](Point p) { return roundedBoxDistance(p, body, 10) <= 0; },
-          [&](Point p) { return verticalGradient(p, 5, 44, hex(0x4A505A), hex(0x272A30)); });
-  const Ellipse ring{22, 26, 15.5, 15.5};
+  c.setTransform(size / 48.0, 0, 0);
+  // Drawn on a 48-unit square; the smallest size leaves the buttons out and shows the ring large.
+  const bool small = size < 24;
+  const Box body{2, 4, 46, 44};
+  c.paint(body, [&](Point p) { return roundedBoxDistance(p, body, small ? 8 : 10) <= 0; },
+          [&](Point p) { return verticalGradient(p, 4, 44, hex(0x4A505A), hex(0x272A30)); });
+  const Ellipse ring = small ? Ellipse{24, 24, 17, 17} : Ellipse{20, 25, 14.5, 14.5};
   c.paint(ring.box(1), [&](Point p) { return ring.contains(p); },
           [&](Point p) { return lighten(hex(0xC3C8CF), 30 * std::cos(2 * (ring.angle(p) + kPi * 0.75))); });
-  const Ellipse jog{22, 26, 10, 10};
-  c.paint(jog.box(1), [&](Point p) { return jog.radius(p) <= 1.1; }, [](Point) { return hex(0x101215); });
+  const Ellipse jog{ring.cx, ring.cy, ring.a * 0.6, ring.a * 0.6};
+  c.paint(jog.box(2), [&](Point p) { return jog.radius(p) <= 1.14; }, [](Point) { return hex(0x101215); });
   c.paint(jog.box(1), [&](Point p) { return jog.contains(p); }, [](Point) { return hex(0x3B4049); });
-  const Ellipse dot{26, 22, 2.4, 2.4};
+  const Ellipse dot{ring.cx + ring.a * 0.25, ring.cy - ring.a * 0.25, ring.a * (small ? 0.2 : 0.16),
+                    ring.a * (small ? 0.2 : 0.16)};
   c.paint(dot.box(1), [&](Point p) { return dot.contains(p); }, [](Point) { return kAccent; });
-  for (int i = 0; i < 4; ++i) {
-    const double a = (-80 + i * 32) * kPi / 180;
-    const Ellipse b{22 + std::cos(a) * 20.5, 26 + std::sin(a) * 17.5, 2.8, 2.8};
-    if (b.cx + b.a > 46) continue;
-    c.paint(b.box(1), [&](Point p) { return b.contains(p); }, [](Point) { return hex(0xECEEF1); });
+  if (!small) {
+    for (int i = 0; i < 3; ++i) {
+      const double a = (-52 + i * 40) * kPi / 180;
+      const Ellipse b{ring.cx + std::cos(a) * 20.5, ring.cy + std::sin(a) * 20.5, 3, 3};
+      c.paint(b.box(1), [&](Point p) { return b.contains(p); }, [](Point) { return hex(0xECEEF1); });
+    }
   }
   return c.argb();
 }

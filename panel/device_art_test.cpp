@@ -186,7 +186,7 @@ TEST(DeviceArt, FilesAreBitmapsOfTheirSizesAndTheMaskHasAGreyPalette) {
   for (int i = 0; i < 3; ++i) {
     const std::size_t entry = 6 + static_cast<std::size_t>(i) * 16;
     EXPECT_EQ(ico.at(entry), (i + 1) * 16);
-    EXPECT_EQ(le(ico, entry + 8, 4) + le(ico, entry + 12, 4) <= ico.size(), true);
+    EXPECT_LE(le(ico, entry + 8, 4) + le(ico, entry + 12, 4), ico.size());
   }
 }
 
