@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "Tmailslot.h"
+#include "message_filter.h"
 #include "Unit1.h"
 #include "Unit2.h"
 #include "win32_log.h"
@@ -10,6 +12,12 @@
 using namespace ringdeck::panel::win32;
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+  TMailSlot channel(ringdeck::panel::kPanelSlotName);
+  if (!channel.owner()) {
+    HandOverToRunningInstance(channel, CommandLineArguments());
+    return 0;
+  }
+
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_UPDOWN_CLASS | ICC_BAR_CLASSES | ICC_TAB_CLASSES};
   InitCommonControlsEx(&controls);
   if (!RegisterPictureClass(instance)) return 1;
@@ -20,10 +28,19 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     MessageBoxA(nullptr, "The control panel window cannot be created.", "Orvanel RingDeck", MB_ICONERROR);
     return 1;
   }
+  // The broadcast comes from a program of the same user; it must reach the window even when
+  // this one runs elevated.
+  ringdeck::win32::AllowMessagesThroughFilter(form.handle(), {channel.messageId});
+  auto bringToFront = [&form] { BringApplicationToFront(form.handle()); };
+  // Requests that reached the channel before the window existed are served now.
+  channel.HandleMessage(channel.messageId, form.handle(), form.handle(), form.handle(), bringToFront);
   form.Show(showCommand);
 
+  HWND activeForm = form.handle();
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    if (HWND active = GetActiveWindow()) activeForm = active;
+    if (channel.HandleMessage(msg.message, msg.hwnd, form.handle(), activeForm, bringToFront)) continue;
     if (about.PreTranslate(msg) || form.PreTranslate(msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);

@@ -456,6 +456,35 @@ TEST_F(PanelUnderWine, ASaveWithoutTheHelperStartsItFromThePanelsFolder) {
   RemoveDirectoryA(folder.c_str());
 }
 
+int countPanelWindows() {
+  int n = 0;
+  EnumWindows([](HWND w, LPARAM count) -> BOOL {
+    char cls[64] = {};
+    GetClassNameA(w, cls, sizeof cls);
+    if (lstrcmpA(cls, "TShuttleControlForm") == 0) ++*reinterpret_cast<int*>(count);
+    return TRUE;
+  }, reinterpret_cast<LPARAM>(&n));
+  return n;
+}
+
+TEST_F(PanelUnderWine, ASecondStartHandsOverAndTheRunningWindowComesToTheFront) {
+  startPanel();
+  // Another program's window in front, as when the user starts the panel again from a menu.
+  HWND other = CreateWindowExA(0, "STATIC", "Another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200,
+                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  ASSERT_NE(other, nullptr);
+  SetForegroundWindow(other);
+  ASSERT_TRUE(waitUntil([&] { return GetForegroundWindow() == other; }));
+  ChildProcess second;
+  ASSERT_TRUE(second.start(kPanelExe, "one \"two words\" " + std::string(300, 'x')));
+  EXPECT_EQ(second.wait(10000), std::optional<DWORD>(0u));
+  EXPECT_TRUE(waitUntil([&] { return GetForegroundWindow() == window_; }));
+  EXPECT_EQ(countPanelWindows(), 1);
+  EXPECT_TRUE(IsWindowVisible(window_));
+  EXPECT_FALSE(IsIconic(window_));
+  DestroyWindow(other);
+}
+
 TEST_F(PanelUnderWine, TheLogoOpensTheAboutBoxWithTheVersionLine) {
   startPanel();
   click(IDC_ORVANELLOGO);
