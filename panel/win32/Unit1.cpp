@@ -232,7 +232,7 @@ bool TShuttleControlForm::Create(TForm2* about) {
   }
 
   // Fixed single border, system menu and minimise box only; centred on the desktop.
-  const DWORD style = (layout.style | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX) & ~(WS_VISIBLE | WS_THICKFRAME | WS_MAXIMIZEBOX);
+  const DWORD style = (layout.style | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN) & ~(WS_VISIBLE | WS_THICKFRAME | WS_MAXIMIZEBOX);
   const DWORD exStyle = WS_EX_CONTROLPARENT;
   RECT frame{0, 0, layout.clientWidth, layout.clientHeight};
   AdjustWindowRectEx(&frame, style, TRUE, exStyle);
@@ -283,12 +283,21 @@ LRESULT CALLBACK TShuttleControlForm::WindowProc(HWND hwnd, UINT message, WPARAM
 }
 
 LRESULT TShuttleControlForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (channelHandler_ && channelHandler_(message, hwnd_)) return 0;
   switch (message) {
     case WM_CREATE: return OnCreate() ? 0 : -1;
     case WM_COMMAND:
       OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
       return 0;
     case WM_NOTIFY: return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+    case WM_PAINT: {
+      // The panels' frames: drawn here, under the controls, so that no frame ever paints over one.
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(hwnd_, &ps);
+      for (TemplateFrame& frame : frames_) DrawEdge(dc, &frame.rect, EDGE_ETCHED, BF_RECT);
+      EndPaint(hwnd_, &ps);
+      return 0;
+    }
     case WM_CLOSE:
       if (ControlFormOnCloseQuery()) DestroyWindow(hwnd_);
       return 0;
@@ -305,7 +314,7 @@ LRESULT TShuttleControlForm::HandleMessage(UINT message, WPARAM wParam, LPARAM l
 }
 
 bool TShuttleControlForm::OnCreate() {
-  if (!CreateTemplateControls(instance_, IDD_SHUTTLECONTROLFORM, hwnd_, dpi_, font_)) return false;
+  if (!CreateTemplateControls(instance_, IDD_SHUTTLECONTROLFORM, hwnd_, dpi_, font_, &frames_)) return false;
   captions_.window = hwnd_;
   captions_.responsePopup = responseMenu_;
   captions_.manualKeySelection = manualKeyMenu_;

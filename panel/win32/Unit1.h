@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "control_form.h"
 #include "layout_chars.h"
 #include "settings_store.h"
+#include "template_layout.h"
 #include "win32_file.h"
 #include "win32_peer_messenger.h"
 
@@ -49,6 +51,11 @@ class TShuttleControlForm {
   HWND handle() const { return hwnd_; }
   // Keyboard navigation between the controls; true when the message was used.
   bool PreTranslate(MSG& msg);
+  // The application-wide handler of the single-instance channel: also asked from the window
+  // procedure, which is where a message box's or a file dialog's own loop delivers the broadcast.
+  void SetChannelHandler(std::function<bool(UINT message, HWND addressedTo)> handler) {
+    channelHandler_ = std::move(handler);
+  }
   // Text of a hidden label (or any control) of the window.
   std::string LabelText(int id) const;
 
@@ -114,6 +121,7 @@ class TShuttleControlForm {
   HMENU targetAppMenu_ = nullptr;
   HBITMAP device_ = nullptr;
   HBITMAP mask_ = nullptr;
+  std::vector<TemplateFrame> frames_;      // the panels
   std::vector<std::uint8_t> maskPixels_;  // the mask's values, top row first
   int shownHighlight_ = -2;
   std::array<HBITMAP, 15> highlights_{};
@@ -122,6 +130,7 @@ class TShuttleControlForm {
   WNDPROC keystrokeBoxDefault_ = nullptr;
   bool rendering_ = false;
   TForm2* about_ = nullptr;
+  std::function<bool(UINT, HWND)> channelHandler_;
 
   ringdeck::win32::Win32FileSystem files_;
   Win32PeerMessenger peers_;

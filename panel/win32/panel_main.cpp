@@ -36,14 +36,21 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   channel.HandleMessage(channel.messageId, form.handle(), form.handle(), form.handle(), bringToFront);
   form.Show(showCommand);
 
+  // The form the user last had active here; GetActiveWindow() is null while another program
+  // is in front, and every broadcast would then count as aimed elsewhere.
   HWND activeForm = form.handle();
+  auto serveChannel = [&](UINT message, HWND addressedTo) {
+    if (HWND active = GetActiveWindow()) activeForm = active;
+    return channel.HandleMessage(message, addressedTo, form.handle(), activeForm, bringToFront);
+  };
+  form.SetChannelHandler(serveChannel);
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-    if (HWND active = GetActiveWindow()) activeForm = active;
-    if (channel.HandleMessage(msg.message, msg.hwnd, form.handle(), activeForm, bringToFront)) continue;
+    if (serveChannel(msg.message, msg.hwnd)) continue;
     if (about.PreTranslate(msg) || form.PreTranslate(msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
+  channel.Close();
   return 0;
 }

@@ -181,6 +181,23 @@ TEST_F(PanelUnderWine, OpensOnButton1OfTheGlobalSet) {
   EXPECT_EQ(text(IDC_KEYSTROKEBOX), "Control + Z");
   EXPECT_EQ(text(IDC_COMMENTBOX), "Undo");
   EXPECT_EQ(focusOfPanel(), item(IDC_USERACTIONBOX));
+  // What the layout keeps hidden stays hidden: the rename box and every message text.
+  for (int id : {IDC_TARGETAPPEDITBOX, IDC_SCONFIRMREQUEST, IDC_SSURETOQUIT, IDC_SINVALIDSCROLLAMOUNT,
+                 IDC_CUSTOMIZEDSETTINGSLABEL, IDC_FACTORYSETTINGSLABEL, IDC_WHEELBOX})
+    EXPECT_FALSE(IsWindowVisible(item(id))) << id;
+  EXPECT_TRUE(IsWindowVisible(item(IDC_NOINFOONSETTINGSLABEL)));  // the fixture's set has no checksum
+  // No two controls a person sees lie over each other.
+  std::vector<std::pair<int, RECT>> shown;
+  for (HWND c = GetWindow(window_, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+    RECT r;
+    if (IsWindowVisible(c) && GetWindowRect(c, &r)) shown.emplace_back(GetDlgCtrlID(c), r);
+  }
+  for (std::size_t a = 0; a < shown.size(); ++a)
+    for (std::size_t b = a + 1; b < shown.size(); ++b) {
+      RECT overlap;
+      EXPECT_FALSE(IntersectRect(&overlap, &shown[a].second, &shown[b].second))
+          << shown[a].first << " and " << shown[b].first;
+    }
   RECT client;
   GetClientRect(window_, &client);
   const int dpi = GetDeviceCaps(GetDC(nullptr), LOGPIXELSY);

@@ -153,7 +153,8 @@ bool ReadTemplateLayout(HINSTANCE instance, int templateId, int dpi, TemplateLay
   return true;
 }
 
-bool CreateTemplateControls(HINSTANCE instance, int templateId, HWND parent, int dpi, HFONT font) {
+bool CreateTemplateControls(HINSTANCE instance, int templateId, HWND parent, int dpi, HFONT font,
+                            std::vector<TemplateFrame>* frames) {
   const BYTE* data = nullptr;
   std::size_t size = 0;
   if (!loadTemplate(instance, templateId, data, size)) return false;
@@ -176,6 +177,10 @@ bool CreateTemplateControls(HINSTANCE instance, int templateId, HWND parent, int
 
     const char* predefined = classOrdinal ? predefinedClass(classOrdinal) : nullptr;
     const std::string className = predefined ? predefined : narrow(cls);
+    if (frames && lstrcmpiA(className.c_str(), "Static") == 0 && (style & SS_TYPEMASK) == SS_ETCHEDFRAME) {
+      frames->push_back({static_cast<int>(id), RECT{Scale(x, dpi), Scale(y, dpi), Scale(x + cx, dpi), Scale(y + cy, dpi)}});
+      continue;
+    }
     HWND control = CreateWindowExA(exStyle, className.c_str(), narrow(text).c_str(), style,
                                    Scale(x, dpi), Scale(y, dpi), Scale(cx, dpi), Scale(cy, dpi),
                                    parent, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)),

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace ringdeck::panel::win32 {
 
@@ -24,9 +25,18 @@ struct TemplateLayout {
 // resource is missing or malformed.
 bool ReadTemplateLayout(HINSTANCE instance, int templateId, int dpi, TemplateLayout& layout);
 
+// A place of the layout that is no control: a frame the window draws itself (an etched-frame
+// static of the template), with its scaled rectangle.
+struct TemplateFrame {
+  int id;
+  RECT rect;
+};
+
 // Creates every control of the template as a child of parent, scaled by dpi / 96, with the
-// given font. False when the template is missing or malformed, or a control cannot be made.
-bool CreateTemplateControls(HINSTANCE instance, int templateId, HWND parent, int dpi, HFONT font);
+// given font; etched-frame statics are not made but handed back in frames. False when the
+// template is missing or malformed, or a control cannot be made.
+bool CreateTemplateControls(HINSTANCE instance, int templateId, HWND parent, int dpi, HFONT font,
+                            std::vector<TemplateFrame>* frames = nullptr);
 
 // Pixels at 96 DPI to pixels at dpi.
 inline int Scale(int pixels, int dpi) { return MulDiv(pixels, dpi, 96); }
