@@ -94,7 +94,7 @@ void TForm2::PaintAbout(HWND picture, HDC dc, void* context) {
   RECT label{Scale(8, form->dpi_), Scale(8, form->dpi_), client.right, Scale(40, form->dpi_)};
   HGDIOBJ old = SelectObject(dc, form->boldFont_);
   SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, RGB(255, 255, 255));
+  SetTextColor(dc, RGB(40, 44, 52));  // the about picture is light
   DrawTextA(dc, text, -1, &label, DT_LEFT | DT_TOP | DT_SINGLELINE);
   SelectObject(dc, old);
 }

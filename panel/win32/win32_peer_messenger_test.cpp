@@ -66,8 +66,11 @@ TEST(Win32PeerMessenger, SendsToTheWindowsFoundByClass) {
 }
 
 TEST(Win32PeerMessenger, AMissingHelperProgramIsNoFailure) {
+  ASSERT_EQ(FindWindowA(kHelperWindowClass, nullptr), nullptr);
   Win32PeerMessenger peers;
   peers.StartHelper();  // no "RingDeck Helper.exe" beside the test: logged and ignored
+  Sleep(300);
+  EXPECT_EQ(FindWindowA(kHelperWindowClass, nullptr), nullptr);
 }
 
 }  // namespace

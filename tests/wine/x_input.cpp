@@ -66,7 +66,9 @@ bool XClickWindow(HWND window, int button) {
 }
 
 bool XScreenshot(const std::string& unixPath) {
-  return RunUnix("xwd -root -silent | /usr/bin/convert xwd:- '" + unixPath + "'", 30000) == 0;
+  // Not xwd -root: Wine's windows have a colormap of their own, and xwd then reads stacked
+  // windows one by one and returns every covered part, menus and dialogs included, as black.
+  return RunUnix("/usr/bin/import -silent -window root '" + unixPath + "'", 30000) == 0;
 }
 
 }  // namespace ringdeck::wine
