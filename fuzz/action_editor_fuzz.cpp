@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "quiet_peers.h"
 #include "action_editor.h"
 #include "memory_file.h"
 
@@ -14,12 +15,6 @@ namespace {
 
 using namespace ringdeck;
 using namespace ringdeck::panel;
-
-class QuietPeers final : public PeerMessenger {
- public:
-  bool sendReloadAllPreferences(Peer, std::uint32_t, std::uint32_t) override { return true; }
-  void StartHelper() override {}
-};
 
 void check(bool ok) {
   if (!ok) std::abort();

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "quiet_peers.h"
 #include "memory_file.h"
 #include "settings_report.h"
 #include "settings_store.h"
@@ -15,12 +16,6 @@ namespace {
 
 using namespace ringdeck;
 using namespace ringdeck::panel;
-
-class QuietPeers final : public PeerMessenger {
- public:
-  bool sendReloadAllPreferences(Peer, std::uint32_t, std::uint32_t) override { return true; }
-  void StartHelper() override {}
-};
 
 void check(bool ok) {
   if (!ok) std::abort();

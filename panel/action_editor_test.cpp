@@ -1,3 +1,4 @@
+#include "quiet_peers.h"
 #include "action_editor.h"
 
 #include <gtest/gtest.h>
@@ -10,12 +11,6 @@
 
 namespace ringdeck::panel {
 namespace {
-
-class NoPeers final : public PeerMessenger {
- public:
-  bool sendReloadAllPreferences(Peer, std::uint32_t, std::uint32_t) override { return true; }
-  void StartHelper() override {}
-};
 
 constexpr int kButton1 = 0;   // list positions
 constexpr int kButton5 = 4;
@@ -41,7 +36,7 @@ class ActionEditorTest : public ::testing::Test {
   }
 
   MemoryFileSystem files;
-  NoPeers peers;
+  QuietPeers peers;
   SettingsStore store{files, peers};
   StandardEditorCaptions captions;
   LayoutCharTable layout = testing::usLayoutTable();

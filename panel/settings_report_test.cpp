@@ -1,3 +1,4 @@
+#include "quiet_peers.h"
 #include "settings_report.h"
 
 #include <gtest/gtest.h>
@@ -196,12 +197,6 @@ class FailingPathFileSystem final : public FileSystem {
   bool replace(const std::string& s, const std::string& t) override { return memory.replace(s, t); }
 };
 
-class NoPeers final : public PeerMessenger {
- public:
-  bool sendReloadAllPreferences(Peer, std::uint32_t, std::uint32_t) override { return true; }
-  void StartHelper() override {}
-};
-
 class ExportAsTextTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -226,7 +221,7 @@ class ExportAsTextTest : public ::testing::Test {
   }
 
   FailingPathFileSystem fs;
-  NoPeers peers;
+  QuietPeers peers;
   SettingsStore store{fs, peers};
 };
 

@@ -202,26 +202,10 @@ bool TShuttleControlForm::Create(TForm2* about) {
   TemplateLayout layout;
   if (!ReadTemplateLayout(instance_, IDD_SHUTTLECONTROLFORM, dpi_, layout)) return false;
 
-  LOGFONTA lf{};
-  lf.lfHeight = -MulDiv(layout.fontPoints, dpi_, 72);
-  lf.lfWeight = FW_NORMAL;
-  lf.lfCharSet = DEFAULT_CHARSET;
-  lstrcpynA(lf.lfFaceName, layout.fontFace.c_str(), LF_FACESIZE);
-  font_ = CreateFontIndirectA(&lf);
-  lf.lfWeight = FW_BOLD;
-  boldFont_ = CreateFontIndirectA(&lf);
-
-  WNDCLASSA wc{};
-  wc.lpfnWndProc = WindowProc;
-  wc.hInstance = instance_;
-  wc.hIcon = LoadIconA(instance_, MAKEINTRESOURCEA(IDI_PANEL));
-  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-  wc.lpszClassName = kWindowClass;
-  if (!RegisterClassA(&wc)) {
-    logLastError("RegisterClassA");
+  font_ = CreateLayoutFont(layout, dpi_, false);
+  boldFont_ = CreateLayoutFont(layout, dpi_, true);
+  if (!RegisterFormClass(instance_, kWindowClass, WindowProc, LoadIconA(instance_, MAKEINTRESOURCEA(IDI_PANEL))))
     return false;
-  }
   mainMenu_ = LoadMenuA(instance_, MAKEINTRESOURCEA(IDR_MAINMENU));
   responseMenu_ = LoadMenuA(instance_, MAKEINTRESOURCEA(IDR_RESPONSEPOPUP));
   manualKeyMenu_ = LoadMenuA(instance_, MAKEINTRESOURCEA(IDR_MANUALKEYSELECTION));
@@ -237,12 +221,8 @@ bool TShuttleControlForm::Create(TForm2* about) {
   RECT frame{0, 0, layout.clientWidth, layout.clientHeight};
   AdjustWindowRectEx(&frame, style, TRUE, exStyle);
   const int width = frame.right - frame.left, height = frame.bottom - frame.top;
-  RECT desktop{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  SystemParametersInfoA(SPI_GETWORKAREA, 0, &desktop, 0);
-  const int x = desktop.left + std::max(0L, (desktop.right - desktop.left - width) / 2);
-  const int y = desktop.top + std::max(0L, (desktop.bottom - desktop.top - height) / 2);
-
-  hwnd_ = CreateWindowExA(exStyle, kWindowClass, layout.caption.c_str(), style, x, y, width,
+  const POINT at = CentredOnDesktop(width, height);
+  hwnd_ = CreateWindowExA(exStyle, kWindowClass, layout.caption.c_str(), style, at.x, at.y, width,
                           height, nullptr, mainMenu_, instance_, this);
   if (!hwnd_) {
     logLastError("CreateWindowExA");

@@ -32,36 +32,18 @@ bool TForm2::Create() {
   dpi_ = ScreenDpi();
   TemplateLayout layout;
   if (!ReadTemplateLayout(instance_, IDD_FORM2, dpi_, layout)) return false;
-  LOGFONTA lf{};
-  lf.lfHeight = -MulDiv(layout.fontPoints, dpi_, 72);
-  lf.lfCharSet = DEFAULT_CHARSET;
-  lstrcpynA(lf.lfFaceName, layout.fontFace.c_str(), LF_FACESIZE);
-  font_ = CreateFontIndirectA(&lf);
-  lf.lfWeight = FW_BOLD;
-  boldFont_ = CreateFontIndirectA(&lf);
-
-  WNDCLASSA wc{};
-  wc.lpfnWndProc = WindowProc;
-  wc.hInstance = instance_;
-  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-  wc.lpszClassName = kWindowClass;
-  if (!RegisterClassA(&wc)) {
-    ringdeck::win32::logLastError("RegisterClassA");
-    return false;
-  }
+  font_ = CreateLayoutFont(layout, dpi_, false);
+  boldFont_ = CreateLayoutFont(layout, dpi_, true);
+  if (!RegisterFormClass(instance_, kWindowClass, WindowProc)) return false;
   // A dialog border without border icons; stays on top; centred on the desktop.
   const DWORD style = (layout.style | WS_POPUP | WS_CAPTION) & ~(WS_VISIBLE | WS_SYSMENU);
   const DWORD exStyle = layout.exStyle | WS_EX_TOPMOST | WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
   RECT frame{0, 0, layout.clientWidth, layout.clientHeight};
   AdjustWindowRectEx(&frame, style, FALSE, exStyle);
   const int width = frame.right - frame.left, height = frame.bottom - frame.top;
-  RECT desktop{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  SystemParametersInfoA(SPI_GETWORKAREA, 0, &desktop, 0);
-  hwnd_ = CreateWindowExA(exStyle, kWindowClass, layout.caption.c_str(), style,
-                          desktop.left + (desktop.right - desktop.left - width) / 2,
-                          desktop.top + (desktop.bottom - desktop.top - height) / 2, width, height,
-                          nullptr, nullptr, instance_, this);
+  const POINT at = CentredOnDesktop(width, height);
+  hwnd_ = CreateWindowExA(exStyle, kWindowClass, layout.caption.c_str(), style, at.x, at.y, width,
+                          height, nullptr, nullptr, instance_, this);
   if (!hwnd_) {
     ringdeck::win32::logLastError("CreateWindowExA");
     return false;

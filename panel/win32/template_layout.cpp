@@ -1,5 +1,6 @@
 #include "template_layout.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -128,6 +129,35 @@ bool loadTemplate(HINSTANCE instance, int id, const BYTE*& data, std::size_t& si
 }
 
 }  // namespace
+
+HFONT CreateLayoutFont(const TemplateLayout& layout, int dpi, bool bold) {
+  LOGFONTA lf{};
+  lf.lfHeight = -MulDiv(layout.fontPoints, dpi, 72);
+  lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
+  lf.lfCharSet = DEFAULT_CHARSET;
+  lstrcpynA(lf.lfFaceName, layout.fontFace.c_str(), LF_FACESIZE);
+  return CreateFontIndirectA(&lf);
+}
+
+bool RegisterFormClass(HINSTANCE instance, const char* name, WNDPROC proc, HICON icon) {
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = proc;
+  wc.hInstance = instance;
+  wc.hIcon = icon;
+  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+  wc.lpszClassName = name;
+  if (RegisterClassA(&wc)) return true;
+  ringdeck::win32::logLastError("RegisterClassA");
+  return false;
+}
+
+POINT CentredOnDesktop(int width, int height) {
+  RECT desktop{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &desktop, 0);
+  return POINT{desktop.left + std::max(0L, (desktop.right - desktop.left - width) / 2),
+               desktop.top + std::max(0L, (desktop.bottom - desktop.top - height) / 2)};
+}
 
 int ScreenDpi() {
   HDC screen = GetDC(nullptr);

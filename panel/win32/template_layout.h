@@ -38,6 +38,15 @@ struct TemplateFrame {
 bool CreateTemplateControls(HINSTANCE instance, int templateId, HWND parent, int dpi, HFONT font,
                             std::vector<TemplateFrame>* frames = nullptr);
 
+// The layout's font at dpi, normal or bold.
+HFONT CreateLayoutFont(const TemplateLayout& layout, int dpi, bool bold);
+
+// Registers a window class for a form of the program: arrow cursor, dialog face colour.
+bool RegisterFormClass(HINSTANCE instance, const char* name, WNDPROC proc, HICON icon = nullptr);
+
+// The top-left corner that centres a window of this size on the desktop's work area.
+POINT CentredOnDesktop(int width, int height);
+
 // Pixels at 96 DPI to pixels at dpi.
 inline int Scale(int pixels, int dpi) { return MulDiv(pixels, dpi, 96); }
 

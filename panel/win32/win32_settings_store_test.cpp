@@ -6,17 +6,12 @@
 
 #include <string>
 
+#include "quiet_peers.h"
 #include "settings_store.h"
 #include "win32_file.h"
 
 namespace ringdeck::panel {
 namespace {
-
-class NoPeers final : public PeerMessenger {
- public:
-  bool sendReloadAllPreferences(Peer, std::uint32_t, std::uint32_t) override { return true; }
-  void StartHelper() override {}
-};
 
 class Win32SettingsStoreTest : public ::testing::Test {
  protected:
@@ -35,7 +30,7 @@ class Win32SettingsStoreTest : public ::testing::Test {
 
   std::string dir, path;
   win32::Win32FileSystem fs;
-  NoPeers peers;
+  QuietPeers peers;
   SettingsStore store{fs, peers};
 };
 

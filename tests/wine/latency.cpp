@@ -20,17 +20,6 @@
 namespace ringdeck::wine {
 namespace {
 
-double nowMs() {
-  static const double perMs = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return static_cast<double>(f.QuadPart) / 1000.0;
-  }();
-  LARGE_INTEGER c;
-  QueryPerformanceCounter(&c);
-  return static_cast<double>(c.QuadPart) / perMs;
-}
-
 struct Figures {
   double median, p99, max;
 };

@@ -55,6 +55,17 @@ bool ChildProcess::running() const {
   return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
 }
 
+double nowMs() {
+  static const double perMs = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return static_cast<double>(f.QuadPart) / 1000.0;
+  }();
+  LARGE_INTEGER c;
+  QueryPerformanceCounter(&c);
+  return static_cast<double>(c.QuadPart) / perMs;
+}
+
 bool waitUntil(const std::function<bool()>& pred, DWORD timeoutMs) {
   const DWORD start = GetTickCount();
   for (;;) {

@@ -40,6 +40,9 @@ class ChildProcess {
   PROCESS_INFORMATION info_{};
 };
 
+// Milliseconds of the performance counter, for the timing programs.
+double nowMs();
+
 // Runs this thread's messages until pred() holds or the time is up (the programs under test
 // send to windows of this thread while it waits).
 bool waitUntil(const std::function<bool()>& pred, DWORD timeoutMs = 5000);
