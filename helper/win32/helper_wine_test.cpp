@@ -13,6 +13,7 @@
 
 #include "device_table.h"
 #include "helper_core.h"
+#include "integrity_win32.h"
 #include "protocol.h"
 #include "settings_io.h"
 #include "win32_file.h"
@@ -217,9 +218,9 @@ class HelperUnderWine : public testing::Test {
     ASSERT_TRUE(writeSettingsFile(*f, records));
   }
 
-  // Starts the helper and waits for its window.
-  void startHelper() {
-    helper_ = std::make_unique<Process>(windowsPath(RINGDECK_HELPER_EXE));
+  // Starts the helper (or another build of it) and waits for its window.
+  void startHelper(const char* exe = RINGDECK_HELPER_EXE, const std::string& args = {}) {
+    helper_ = std::make_unique<Process>(windowsPath(exe), args);
     ASSERT_TRUE(helper_->started());
     ASSERT_TRUE(waitUntil([&] { return (window_ = findWindowOf(helper_->id(), kHelperWindowClass)) != nullptr; },
                           10000));
@@ -599,6 +600,75 @@ TEST_F(HelperUnderWine, ControlPanelStartsFromTheHelpersOwnFolderEvenWithSpacesI
   DeleteFileA(helperCopy.c_str());
   DeleteFileA(panel.c_str());
   RemoveDirectoryA(folder.c_str());
+}
+
+// The integrity query as the helper makes it, for its own process and for another program.
+// Wine runs every program with one full administrator token: both read the same level.
+TEST(HelperIntegrity, ReadsALevelForItsOwnProcessAndAnotherProgram) {
+  using namespace ringdeck::helper::win32;
+  const IntegrityReading own = readIntegrityLevel(GetCurrentProcessId());
+  ASSERT_TRUE(own);
+  EXPECT_GE(*own, kLowIntegrity);
+  EXPECT_LE(*own, kSystemIntegrity);
+
+  Process other(windowsPath(RINGDECK_FG_WINDOW_EXE), "HelperStandIn Level");
+  ASSERT_TRUE(other.started());
+  const IntegrityReading level = readIntegrityLevel(other.id());
+  ASSERT_TRUE(level);
+  EXPECT_EQ(*level, *own);
+  EXPECT_EQ(programFileName(other.id()), "helper_fg_window.exe");
+
+  // No such process: nothing to read.
+  EXPECT_FALSE(readIntegrityLevel(0xFFFFFFF0u));
+  EXPECT_EQ(programFileName(0xFFFFFFF0u), "");
+}
+
+// The helper's test build reports the stand-in program one level above everything else: in
+// front, it changes the tooltip and brings one balloon; another program in front brings the
+// usual tooltip back.
+TEST_F(HelperUnderWine, SaysSoWhileTheProgramInFrontRunsHigher) {
+  writeSets(kSets);
+  FakeEngine engine;
+  TestWindow mine("Test Mine");
+  SetForegroundWindow(mine.hwnd);
+  startHelper(RINGDECK_HELPER_TEST_BUILD_EXE, "--report-higher helper_fg_window.exe");
+  ASSERT_TRUE(waitUntil([&] { return line("tip=") == "Global Settings"; }, 4000));
+  EXPECT_EQ(line("balloon="), "");
+
+  Process elevated(windowsPath(RINGDECK_FG_WINDOW_EXE), "HelperStandIn Elevated");
+  HWND elevatedWindow = nullptr;
+  ASSERT_TRUE(waitUntil([&] {
+    return (elevatedWindow = findWindowOf(elevated.id(), "HelperStandIn")) != nullptr;
+  }, 10000));
+  const std::string warning = "RingDeck cannot type into helper_f...: it runs as administrator";
+  const std::string balloon =
+      "RingDeck cannot type into helper_fg_window.exe: helper_fg_window.exe runs as "
+      "administrator, and Windows keeps programs that run normally from typing into it. To use "
+      "the controller there, start helper_fg_window.exe normally, or start the RingDeck engine "
+      "as administrator.";
+  const auto front = [&](HWND w, const std::string& tip) {
+    SetForegroundWindow(w);
+    return waitUntil([&] { return line("tip=") == tip; }, 4000);
+  };
+  for (int round = 0; round < 2; ++round) {
+    ASSERT_TRUE(front(elevatedWindow, warning)) << "round " << round;
+    EXPECT_EQ(line("icon="), "103");
+    EXPECT_EQ(line("balloon="), balloon);
+    ASSERT_TRUE(front(mine.hwnd, "Global Settings")) << "round " << round;
+  }
+
+  // No device: the disconnected state, whatever is in front.
+  SetForegroundWindow(elevatedWindow);
+  ASSERT_TRUE(waitUntil([&] { return line("tip=") == warning; }, 4000));
+  engine.devices = 0;
+  engine.notifyHelper();
+  EXPECT_EQ(line("tip="), "Orvanel RingDeck device disconnected");
+  engine.devices = 1;
+  engine.notifyHelper();
+  EXPECT_EQ(line("tip="), warning);
+
+  SendMessageA(window_, WM_COMMAND, 1, 0);
+  EXPECT_EQ(helper_->waitExit(10000), 0u);
 }
 
 TEST(HelperResources, IconsOfBothSizesAndTheVersion) {
