@@ -623,52 +623,66 @@ TEST(HelperIntegrity, ReadsALevelForItsOwnProcessAndAnotherProgram) {
   EXPECT_EQ(programFileName(0xFFFFFFF0u), "");
 }
 
-// The helper's test build reports the stand-in program one level above everything else: in
-// front, it changes the tooltip and brings one balloon; another program in front brings the
-// usual tooltip back.
+// The helper's test build reports two stand-in programs one level above everything else: in
+// front, each changes the tooltip and brings a balloon once; another program in front brings
+// the usual tooltip back.
 TEST_F(HelperUnderWine, SaysSoWhileTheProgramInFrontRunsHigher) {
   writeSets(kSets);
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  const std::string second = std::string(temp) + "second_app.exe";
+  ASSERT_TRUE(CopyFileA(windowsPath(RINGDECK_FG_WINDOW_EXE).c_str(), second.c_str(), FALSE));
   FakeEngine engine;
   TestWindow mine("Test Mine");
   SetForegroundWindow(mine.hwnd);
-  startHelper(RINGDECK_HELPER_TEST_BUILD_EXE, "--report-higher helper_fg_window.exe");
+  startHelper(RINGDECK_HELPER_TEST_BUILD_EXE,
+              "--report-higher helper_fg_window.exe second_app.exe");
   ASSERT_TRUE(waitUntil([&] { return line("tip=") == "Global Settings"; }, 4000));
   EXPECT_EQ(line("balloon="), "");
+  {
+    Process first(windowsPath(RINGDECK_FG_WINDOW_EXE), "HelperStandIn First");
+    Process other(second, "HelperStandIn Second");
+    HWND firstWindow = nullptr, secondWindow = nullptr;
+    ASSERT_TRUE(waitUntil([&] {
+      firstWindow = findWindowOf(first.id(), "HelperStandIn");
+      secondWindow = findWindowOf(other.id(), "HelperStandIn");
+      return firstWindow && secondWindow;
+    }, 10000));
+    const auto front = [&](HWND w, const std::string& tip) {
+      SetForegroundWindow(w);
+      return waitUntil([&] { return line("tip=") == tip; }, 4000);
+    };
+    const std::string firstTip = "RingDeck cannot type into helper_f...: it runs as administrator";
+    const std::string firstBalloon =
+        "RingDeck cannot type into helper_fg_window.exe: helper_fg_window.exe runs as "
+        "administrator, and Windows keeps programs that run normally from typing into it. To use "
+        "the controller there, start helper_fg_window.exe normally, or start the RingDeck engine "
+        "as administrator.";
+    const std::string secondTip = "RingDeck cannot type into second_app: it runs as administrator";
 
-  Process elevated(windowsPath(RINGDECK_FG_WINDOW_EXE), "HelperStandIn Elevated");
-  HWND elevatedWindow = nullptr;
-  ASSERT_TRUE(waitUntil([&] {
-    return (elevatedWindow = findWindowOf(elevated.id(), "HelperStandIn")) != nullptr;
-  }, 10000));
-  const std::string warning = "RingDeck cannot type into helper_f...: it runs as administrator";
-  const std::string balloon =
-      "RingDeck cannot type into helper_fg_window.exe: helper_fg_window.exe runs as "
-      "administrator, and Windows keeps programs that run normally from typing into it. To use "
-      "the controller there, start helper_fg_window.exe normally, or start the RingDeck engine "
-      "as administrator.";
-  const auto front = [&](HWND w, const std::string& tip) {
-    SetForegroundWindow(w);
-    return waitUntil([&] { return line("tip=") == tip; }, 4000);
-  };
-  for (int round = 0; round < 2; ++round) {
-    ASSERT_TRUE(front(elevatedWindow, warning)) << "round " << round;
+    ASSERT_TRUE(front(firstWindow, firstTip));
     EXPECT_EQ(line("icon="), "103");
-    EXPECT_EQ(line("balloon="), balloon);
-    ASSERT_TRUE(front(mine.hwnd, "Global Settings")) << "round " << round;
+    EXPECT_EQ(line("balloon="), firstBalloon);
+    ASSERT_TRUE(front(mine.hwnd, "Global Settings"));
+    ASSERT_TRUE(front(secondWindow, secondTip));
+    EXPECT_EQ(line("balloon=").substr(0, 41), "RingDeck cannot type into second_app.exe:");
+    // Back to the first: the tooltip says so again, its balloon is not shown a second time.
+    ASSERT_TRUE(front(firstWindow, firstTip));
+    EXPECT_EQ(line("balloon=").substr(0, 41), "RingDeck cannot type into second_app.exe:");
+
+    // No device: the disconnected state, whatever is in front.
+    engine.devices = 0;
+    engine.notifyHelper();
+    EXPECT_EQ(line("icon="), "104");
+    EXPECT_EQ(line("tip="), "Orvanel RingDeck device disconnected");
+    engine.devices = 1;
+    engine.notifyHelper();
+    EXPECT_EQ(line("tip="), firstTip);
+    ASSERT_TRUE(front(mine.hwnd, "Global Settings"));
   }
-
-  // No device: the disconnected state, whatever is in front.
-  SetForegroundWindow(elevatedWindow);
-  ASSERT_TRUE(waitUntil([&] { return line("tip=") == warning; }, 4000));
-  engine.devices = 0;
-  engine.notifyHelper();
-  EXPECT_EQ(line("tip="), "Orvanel RingDeck device disconnected");
-  engine.devices = 1;
-  engine.notifyHelper();
-  EXPECT_EQ(line("tip="), warning);
-
   SendMessageA(window_, WM_COMMAND, 1, 0);
   EXPECT_EQ(helper_->waitExit(10000), 0u);
+  DeleteFileA(second.c_str());
 }
 
 TEST(HelperResources, IconsOfBothSizesAndTheVersion) {
