@@ -55,6 +55,7 @@ struct NoEngine : EngineLink {
 };
 struct NoIcon : TrayIcon {
   bool update(IconOperation, IconImage, const TooltipField&) override { return true; }
+  void balloon(std::string_view, std::string_view) override {}
 };
 struct NoAlerts : Alerts {
   void cannotOpenSettings() override {}
@@ -67,6 +68,11 @@ struct Desktop : ForegroundProbe {
   std::vector<std::string> moduleNames(WindowId w) override {
     return {(*apps)[w % apps->size()], "ntdll.dll"};
   }
+  Program programOf(WindowId w) override {
+    return {(*apps)[w % apps->size()], kMediumIntegrity};
+  }
+  IntegrityReading ownIntegrity() override { return kMediumIntegrity; }
+  Engine engineIntegrity() override { return {true, kMediumIntegrity}; }
 };
 
 struct Fixture {

@@ -22,6 +22,7 @@ struct Engine : EngineLink {
 };
 struct Icon : TrayIcon {
   bool update(IconOperation, IconImage, const TooltipField&) override { return true; }
+  void balloon(std::string_view, std::string_view) override {}
 };
 struct NoAlerts : Alerts {
   void cannotOpenSettings() override {}
@@ -32,6 +33,13 @@ struct Desktop : ForegroundProbe {
   WindowId foregroundWindow() override { return foreground; }
   FocusChain focusChain(WindowId fg) override { return {fg, {"Main"}}; }
   std::vector<std::string> moduleNames(WindowId) override { return modules; }
+  // Every other program runs higher, so its name (any bytes) goes into the warning texts.
+  Program programOf(WindowId w) override {
+    return {modules.empty() ? std::string() : modules.back(),
+            w % 2 ? kHighIntegrity : kMediumIntegrity};
+  }
+  IntegrityReading ownIntegrity() override { return kMediumIntegrity; }
+  Engine engineIntegrity() override { return {true, kMediumIntegrity}; }
 };
 
 }  // namespace

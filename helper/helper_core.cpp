@@ -79,11 +79,11 @@ bool HelperCore::start() {
 
 void HelperCore::showInitialIcon() {
   if (ports_.engine.findEngine()) {
-    setIcon(IconOperation::Add, IconImage::Normal, kTipWaiting);
+    setUsual(IconOperation::Add, IconImage::Normal, kTipWaiting);
     // The engine answers with Status.Notify while this send still waits.
     ports_.engine.sendStatusRequest();
   } else {
-    setIcon(IconOperation::Add, IconImage::Crossed, kTipNoEngine);
+    setUsual(IconOperation::Add, IconImage::Crossed, kTipNoEngine);
   }
 }
 
@@ -199,11 +199,66 @@ void HelperCore::setIcon(IconOperation op, IconImage image, std::string_view tex
   if (tip.present) icon_.tip.assign(tip.text.data(), std::strlen(tip.text.data()));
 }
 
+void HelperCore::setUsual(IconOperation op, IconImage image, std::string_view text) {
+  usualImage_ = image;
+  if (!text.empty()) usualTip_.assign(text);
+  if (warningWanted()) {
+    showWarning(op);
+  } else if (warningShown_) {
+    // The usual text comes back even when this event brings none of its own.
+    warningShown_ = false;
+    setIcon(op, image, usualTip_);
+  } else {
+    setIcon(op, image, text);
+  }
+}
+
+bool HelperCore::warningWanted() const {
+  return usualImage_ == IconImage::Normal && keysBlocked(reach_);
+}
+
+void HelperCore::showWarning(IconOperation op) {
+  setIcon(op, IconImage::Normal, reachWarningTip(frontName_));
+  warningShown_ = true;
+  const std::string key = upperCaseAscii(frontName_);
+  if (std::find(warnedPrograms_.begin(), warnedPrograms_.end(), key) != warnedPrograms_.end()) {
+    return;
+  }
+  warnedPrograms_.push_back(key);
+  const std::string title = reachBalloonTitle(frontName_);
+  const std::string text = reachBalloonText(frontName_);
+  lastBalloon_ = title + ": " + text;
+  ports_.icon.balloon(title, text);
+}
+
+void HelperCore::refreshWarning() {
+  if (!icon_.present) return;
+  if (warningWanted()) {
+    if (!warningShown_ || icon_.tip != reachWarningTip(frontName_)) {
+      showWarning(IconOperation::Modify);
+    }
+  } else if (warningShown_) {
+    warningShown_ = false;
+    setIcon(IconOperation::Modify, usualImage_, usualTip_);
+  }
+}
+
+void HelperCore::checkFront(ForegroundProbe& probe, WindowId window) {
+  ForegroundProbe::Program program = probe.programOf(window);
+  const ForegroundProbe::Engine engine = probe.engineIntegrity();
+  reach_.helper = probe.ownIntegrity();
+  reach_.engineRunning = engine.running;
+  reach_.engine = engine.level;
+  reach_.front = program.level;
+  frontName_ = std::move(program.fileName);
+  refreshWarning();
+}
+
 void HelperCore::showStatus(std::uint32_t deviceCount) {
   if (deviceCount != 0) {
-    setIcon(IconOperation::Modify, IconImage::Normal, checkedLabel());
+    setUsual(IconOperation::Modify, IconImage::Normal, checkedLabel());
   } else {
-    setIcon(IconOperation::Modify, IconImage::Crossed, kTipDisconnected);
+    setUsual(IconOperation::Modify, IconImage::Crossed, kTipDisconnected);
   }
 }
 
@@ -212,7 +267,7 @@ void HelperCore::pick(std::uint32_t position) {
   if (position >= setEntries_) return;
   if (mode_ == HelperMode::AutoSwitch && !currentList_) return;
   if (!ports_.engine.findEngine()) {
-    setIcon(IconOperation::Modify, IconImage::Crossed, kTipNoEngine);
+    setUsual(IconOperation::Modify, IconImage::Crossed, kTipNoEngine);
     return;
   }
   std::uint32_t record = position;
@@ -227,6 +282,8 @@ void HelperCore::pick(std::uint32_t position) {
 }
 
 void HelperCore::onStatusNotify(std::uint32_t record, std::uint32_t deviceCount) {
+  // Only the engine knows the devices (a reload's lParam counts records).
+  reach_.deviceCount = deviceCount;
   if (mode_ == HelperMode::Plain) {
     check(checked_, false);
     checked_ = static_cast<std::int32_t>(record);
@@ -289,8 +346,13 @@ void HelperCore::sendRememberedSet() {
 }
 
 void HelperCore::onTimer(ForegroundProbe& probe) {
-  if (mode_ != HelperMode::AutoSwitch || !tables_) return;
   const WindowId window = focusWindow(probe);
+  // Whether the keys reach the window in front matters whether AutoSwitch runs or rests.
+  if (window != 0 && window != lastChecked_) {
+    lastChecked_ = window;
+    checkFront(probe, window);
+  }
+  if (mode_ != HelperMode::AutoSwitch || !tables_) return;
   if (window == 0 || window == lastHandled_) return;
   const std::string name = applicationNameFromModules(probe.moduleNames(window));
   if (name.empty()) {
@@ -316,6 +378,7 @@ std::string describeHelper(const HelperCore& core) {
   out += "icon=";
   out += core.icon().present ? std::to_string(static_cast<int>(core.icon().image)) : "none";
   out += "\ntip=" + core.icon().tip + "\n";
+  out += "balloon=" + core.lastBalloon() + "\n";
   out += "key=" + core.currentKey() + "\n";
   for (const MenuEntry& e : core.menu()) {
     if (e.separator) {

@@ -13,6 +13,7 @@
 
 #include "app_set_map.h"
 #include "file_access.h"
+#include "reach.h"
 
 namespace ringdeck::helper {
 
@@ -69,6 +70,8 @@ class TrayIcon {
  public:
   virtual ~TrayIcon() = default;
   virtual bool update(IconOperation op, IconImage image, const TooltipField& tip) = 0;
+  // A balloon notification from the icon (title at most 63, text at most 255 characters).
+  virtual void balloon(std::string_view title, std::string_view text) = 0;
 };
 
 class Alerts {
@@ -92,6 +95,22 @@ class ForegroundProbe {
   // The module names (not paths) of the window's process in snapshot order; empty when the
   // snapshot fails.
   virtual std::vector<std::string> moduleNames(WindowId window) = 0;
+
+  // The program of a window: its file name (not path, as written; empty when unknown) and
+  // integrity level.
+  struct Program {
+    std::string fileName;
+    IntegrityReading level;
+  };
+  virtual Program programOf(WindowId window) = 0;
+  // The helper's own level; nothing on a system without integrity levels.
+  virtual IntegrityReading ownIntegrity() = 0;
+  // The engine window's process: running is false when there is no engine window.
+  struct Engine {
+    bool running = false;
+    IntegrityReading level;
+  };
+  virtual Engine engineIntegrity() = 0;
 };
 
 // The icon as the helper last set it, with the tooltip that stays on screen.
@@ -132,6 +151,8 @@ class HelperCore {
   const MenuModel& menu() const { return menu_; }
   const IconState& icon() const { return icon_; }
   std::int32_t checkedPosition() const { return checked_; }
+  // Title and text of the last balloon shown, empty before the first.
+  const std::string& lastBalloon() const { return lastBalloon_; }
   const std::string& currentKey() const { return currentKey_; }
   // Is there an application map from a successful read (AutoSwitch mode only)?
   bool hasMap() const { return tables_ != nullptr; }
@@ -152,6 +173,11 @@ class HelperCore {
   std::string checkedLabel();
   void showStatus(std::uint32_t deviceCount);
   void setIcon(IconOperation op, IconImage image, std::string_view text);
+  void setUsual(IconOperation op, IconImage image, std::string_view text);
+  bool warningWanted() const;
+  void showWarning(IconOperation op);
+  void refreshWarning();
+  void checkFront(ForegroundProbe& probe, WindowId window);
   WindowId focusWindow(ForegroundProbe& probe);
   void sendRememberedSet();
 
@@ -173,9 +199,22 @@ class HelperCore {
   WindowId lastForeground_ = 0;
   WindowId lastFocusResult_ = 0;
   WindowId lastHandled_ = 0;
+
+  // Whether the device's keys reach the window in front (whatever the mode).
+  WindowId lastChecked_ = 0;
+  ReachSituation reach_;
+  std::string frontName_;
+  // The icon as the engine's and the panel's messages set it; the warning only stands in for
+  // its text while the image is the normal one.
+  IconImage usualImage_ = IconImage::Normal;
+  std::string usualTip_;
+  bool warningShown_ = false;
+  std::vector<std::string> warnedPrograms_;  // one balloon per program and run
+  std::string lastBalloon_;
 };
 
-// The state a test reads from a running helper: mode, icon, tooltip and menu, one item a line.
+// The state a test reads from a running helper: mode, icon, tooltip, last balloon, key and menu,
+// one item a line.
 std::string describeHelper(const HelperCore& core);
 
 }  // namespace ringdeck::helper

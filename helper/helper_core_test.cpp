@@ -59,9 +59,13 @@ struct IconCall {
 
 struct FakeIcon : TrayIcon {
   std::vector<IconCall> calls;
+  std::vector<std::string> balloons;  // their titles
   bool update(IconOperation op, IconImage image, const TooltipField& tip) override {
     calls.push_back({op, image, tip.present ? std::string(tip.text.data()) : std::string()});
     return true;
+  }
+  void balloon(std::string_view title, std::string_view) override {
+    balloons.emplace_back(title);
   }
 };
 
@@ -92,6 +96,21 @@ struct FakeDesktop : ForegroundProbe {
   }
   // A top-level window of a program, focused on itself.
   void window(WindowId w, std::string exe) { modules[w] = {std::move(exe), "ntdll.dll"}; }
+
+  // Integrity levels: every program, the helper and the engine started normally unless told.
+  std::map<WindowId, IntegrityReading> levels;  // by focus window
+  IntegrityReading own = kMediumIntegrity;
+  Engine engine{true, kMediumIntegrity};
+  int programQueries = 0;
+  Program programOf(WindowId w) override {
+    ++programQueries;
+    auto it = modules.find(w);
+    auto level = levels.find(w);
+    return {it == modules.end() ? std::string() : it->second.front(),
+            level == levels.end() ? IntegrityReading(kMediumIntegrity) : level->second};
+  }
+  IntegrityReading ownIntegrity() override { return own; }
+  Engine engineIntegrity() override { return engine; }
 };
 
 class Helper : public testing::Test {
@@ -491,6 +510,75 @@ TEST_F(Helper, PlainModeNeverSwitches) {
   EXPECT_TRUE(engine.changes.empty());
 }
 
+// The tooltip says so while the keys cannot reach the program in front, one balloon per
+// program, and the usual text comes back with a program they reach.
+TEST_F(Helper, SaysSoWhileTheKeysCannotReachTheProgramInFront) {
+  startWith(HelperMode::AutoSwitch, kSets);
+  engineAnswers();
+  core->onStatusNotify(0, 1);
+  desktop.window(1, "notepad.exe");
+  desktop.window(2, "Resolve.exe");
+  desktop.window(3, "Resolve.exe");  // another window of the elevated program
+  desktop.window(4, "Admin Tool.exe");
+  desktop.levels[2] = desktop.levels[3] = kHighIntegrity;
+  desktop.levels[4] = std::nullopt;  // the helper cannot even open it
+  desktop.chains[5] = {55, {"Button", "Shell_TrayWnd"}};
+  const std::string resolve = "RingDeck cannot type into Resolve.exe: it runs as administrator";
+  const std::string admin = "RingDeck cannot type into Admin Tool: it runs as administrator";
+  struct Step {
+    const char* what;
+    std::function<void()> act;
+    IconImage image;
+    std::string tip;
+    std::vector<std::string> balloons;
+  };
+  const std::vector<std::string> one = {"RingDeck cannot type into Resolve.exe"};
+  const std::vector<std::string> two = {"RingDeck cannot type into Resolve.exe",
+                                        "RingDeck cannot type into Admin Tool.exe"};
+  const Step steps[] = {
+      {"elevated program", [&] { tick(2); }, IconImage::Normal, resolve, one},
+      {"program started normally", [&] { tick(1); }, IconImage::Normal, "Edit", one},
+      {"the elevated program again", [&] { tick(3); }, IconImage::Normal, resolve, one},
+      {"the taskbar", [&] { tick(5); }, IconImage::Normal, resolve, one},
+      {"a reload", [&] { core->onReload(0, 7); }, IconImage::Normal, resolve, one},
+      {"device unplugged", [&] { core->onStatusNotify(0, 0); }, IconImage::Crossed,
+       std::string(kTipDisconnected), one},
+      {"device back", [&] { core->onStatusNotify(0, 1); }, IconImage::Normal, resolve, one},
+      {"program the helper cannot open", [&] { tick(4); }, IconImage::Normal, admin, two},
+      {"no engine at a pick", [&] { engine.running = false; core->pick(0); }, IconImage::Crossed,
+       std::string(kTipNoEngine), two},
+      {"engine back", [&] { engine.running = true; core->onStatusNotify(0, 1); },
+       IconImage::Normal, admin, two},
+      {"the program started normally", [&] { tick(1); }, IconImage::Normal, "Edit", two},
+  };
+  for (const Step& s : steps) {
+    s.act();
+    EXPECT_EQ(core->icon().image, s.image) << s.what;
+    EXPECT_EQ(core->icon().tip, s.tip) << s.what;
+    EXPECT_EQ(icon.balloons, s.balloons) << s.what;
+  }
+}
+
+TEST_F(Helper, WatchRunsWhileAutoSwitchRestsAndInPlainMode) {
+  for (const HelperMode mode : {HelperMode::Plain, HelperMode::AutoSwitch}) {
+    icon.balloons.clear();
+    startWith(mode, kSets);
+    if (mode == HelperMode::AutoSwitch) {
+      fs.files.erase(kPath);
+      core->onReload(0, 7);  // AutoSwitch rests until a read succeeds
+      ASSERT_FALSE(core->hasMap());
+    }
+    core->onStatusNotify(0, 1);
+    desktop.window(2, "Resolve.exe");
+    desktop.levels[2] = kHighIntegrity;
+    tick(2);
+    EXPECT_EQ(core->icon().tip, "RingDeck cannot type into Resolve.exe: it runs as administrator");
+    EXPECT_EQ(icon.balloons.size(), 1u);
+    EXPECT_EQ(desktop.snapshots, 0);
+    EXPECT_TRUE(engine.changes.empty());
+  }
+}
+
 TEST_F(Helper, ReloadArrivingInsideASendLeavesNothingStale) {
   // The panel's Reload.All.Preferences can arrive while the helper waits in a send to the engine:
   // the lists of the read the send was made from are gone when the send returns.
@@ -520,7 +608,7 @@ TEST(DescribeHelper, ListsIconTooltipAndMenu) {
   core.showInitialIcon();
   core.onStatusNotify(1, 1);
   EXPECT_EQ(describeHelper(core),
-            "mode=autoswitch\nicon=103\ntip=Two\nkey=*\n11 [ ] Global Settings\n12 [x] Two\n-\n"
+            "mode=autoswitch\nicon=103\ntip=Two\nballoon=\nkey=*\n11 [ ] Global Settings\n12 [x] Two\n-\n"
             "2 [ ] Open RingDeck Control Panel...\n");
 }
 

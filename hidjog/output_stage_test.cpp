@@ -317,6 +317,82 @@ TEST(OutputStage, RepeatKeepsGoingWhenTheSequenceWraps) {
   EXPECT_TRUE(rig->nothingHeld());
 }
 
+// A desktop where the window in front changes between a program started normally and one
+// started as administrator, into which the system silently drops the engine's input (and
+// reports success). The engine's record of what it holds must not depend on where its input
+// went: every key it sent down it sends up, at the same moments, whatever is in front.
+class DesktopSink final : public InputSink {
+ public:
+  explicit DesktopSink(const VirtualTimers& clock) : sent(clock), normalProgram(clock) {}
+  void sendKeys(std::span<const KeyInput> batch) override {
+    sent.sendKeys(batch);
+    if (!elevatedInFront) normalProgram.sendKeys(batch);
+  }
+  void sendWheel(std::int32_t units) override { sent.sendWheel(units); }
+  bool numLockOn() override { return sent.numLockOn(); }
+
+  bool elevatedInFront = false;
+  RecordingSink sent;           // everything the engine handed to the system
+  RecordingSink normalProgram;  // what reached the program started normally
+};
+
+TEST(OutputStage, ReleasesEveryHeldKeyWhateverWindowIsInFront) {
+  struct Move {
+    enum { Event, Wait, Front } kind;
+    ActionEvent event{};
+    int value = 0;
+  };
+  const auto ev = [](ActionEvent e) { return Move{Move::Event, e, 0}; };
+  const auto wait = [](int ms) { return Move{Move::Wait, {}, ms}; };
+  const auto elevated = [](bool on) { return Move{Move::Front, {}, on ? 1 : 0}; };
+  using E = ActionEvent;
+  struct Case {
+    const char* what;
+    std::vector<Move> steps;
+  };
+  const Case cases[] = {
+      {"held shortcut, the elevated program comes in front mid-hold",
+       {ev(E::key(kRepeatHold, ModControl, 'C', true, true)), wait(100), elevated(true),
+        wait(100), ev(E::key(kRepeatHold, ModControl, 'C', false, true))}},
+      {"held shortcut pressed into the elevated program, released in the normal one",
+       {elevated(true), ev(E::key(kRepeatHold, ModControl, 'C', true, true)), wait(100),
+        elevated(false), ev(E::key(kRepeatHold, ModControl, 'C', false, true))}},
+      {"deferred release falls due after the switch",
+       {ev(E::key(kRepeatOnce, ModShift, 'A', true, false)), wait(50),
+        ev(E::key(kRepeatOnce, ModShift, 'A', false, false)), wait(200), elevated(true)}},
+      {"repeat runs on across two switches",
+       {ev(E::key(10, ModControl, 'A', true, true)), wait(150), elevated(true), wait(150),
+        elevated(false), wait(120), ev(E::key(10, ModControl, 'A', false, true))}},
+      {"latched modifier over two shortcuts with a switch between",
+       {ev(E::key(kRepeatOnce, ModControl, 'X', true, false)),
+        ev(E::key(kRepeatOnce, ModControl, 'X', false, false)), elevated(true), wait(100),
+        ev(E::key(kRepeatOnce, ModControl, 'V', true, false)), elevated(false),
+        ev(E::key(kRepeatOnce, ModControl, 'V', false, false))}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> logs[2];
+    for (const bool switching : {false, true}) {
+      auto pool = std::make_unique<TimerPool>();
+      auto timers = std::make_unique<VirtualTimers>();
+      DesktopSink sink(*timers);
+      OutputStage output(*pool, sink, *timers);
+      for (const Move& s : c.steps) {
+        if (s.kind == Move::Event) output.handleEvent(s.event);
+        if (s.kind == Move::Wait) {
+          timers->advance(static_cast<std::uint64_t>(s.value),
+                          [&](std::uint16_t id) { output.onTimer(id); });
+        }
+        if (s.kind == Move::Front && switching) sink.elevatedInFront = s.value != 0;
+      }
+      timers->advance(2000, [&](std::uint16_t id) { output.onTimer(id); });
+      EXPECT_TRUE(sink.sent.down.empty()) << c.what;
+      EXPECT_TRUE(output.idle()) << c.what;
+      logs[switching] = sink.sent.log;
+    }
+    EXPECT_EQ(logs[true], logs[false]) << c.what;
+  }
+}
+
 TEST(OutputStage, ReleaseEverythingWithNothingHeldSendsNothing) {
   auto rig = std::make_unique<EngineRig>();
   rig->output.releaseEverything();

@@ -3,9 +3,11 @@
 #include <shellapi.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "app_key.h"
+#include "integrity_win32.h"
 #include "protocol.h"
 #include "settings_io.h"
 #include "win32_log.h"
@@ -275,6 +277,21 @@ bool HelperWindow::update(IconOperation op, IconImage image, const TooltipField&
   return true;
 }
 
+void HelperWindow::balloon(std::string_view title, std::string_view text) {
+  // The balloon fields came with the second version of the record (every system with
+  // integrity levels has them).
+  NOTIFYICONDATAA data{};
+  data.cbSize = NOTIFYICONDATAA_V2_SIZE;
+  data.hWnd = hwnd_;
+  data.uID = kIconId;
+  data.uFlags = NIF_INFO;
+  std::memcpy(data.szInfoTitle, title.data(), std::min(title.size(), sizeof data.szInfoTitle - 1));
+  std::memcpy(data.szInfo, text.data(), std::min(text.size(), sizeof data.szInfo - 1));
+  data.uTimeout = 15000;
+  data.dwInfoFlags = NIIF_WARNING;
+  if (!Shell_NotifyIconA(NIM_MODIFY, &data)) ringdeck::win32::logLastError("Shell_NotifyIconA");
+}
+
 void HelperWindow::cannotOpenSettings() {
   MessageBoxA(nullptr, "Cannot open settings file.", kCaption, MB_OK);
 }
@@ -314,6 +331,26 @@ std::vector<std::string> HelperWindow::moduleNames(WindowId window) {
   }
   CloseHandle(snap);
   return names;
+}
+
+ForegroundProbe::Program HelperWindow::programOf(WindowId window) {
+  DWORD processId = 0;
+  GetWindowThreadProcessId(toHwnd(window), &processId);
+  return {programFileName(processId), processIntegrity(processId)};
+}
+
+IntegrityReading HelperWindow::ownIntegrity() {
+  if (!ownIntegrity_) ownIntegrity_ = processIntegrity(GetCurrentProcessId());
+  return *ownIntegrity_;
+}
+
+ForegroundProbe::Engine HelperWindow::engineIntegrity() {
+  // Looked up here on its own: the engine handle for the sends stays as the rules keep it.
+  HWND engine = FindWindowA(kEngineWindowClass, nullptr);
+  if (!engine) return {};
+  DWORD processId = 0;
+  GetWindowThreadProcessId(engine, &processId);
+  return {true, processIntegrity(processId)};
 }
 
 }  // namespace ringdeck::helper::win32

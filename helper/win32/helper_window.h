@@ -58,12 +58,16 @@ class HelperWindow : EngineLink, TrayIcon, Alerts, ForegroundProbe {
   void sendChangeCurrentPreference(std::uint32_t record) override;
   // TrayIcon
   bool update(IconOperation op, IconImage image, const TooltipField& tip) override;
+  void balloon(std::string_view title, std::string_view text) override;
   // Alerts
   void cannotOpenSettings() override;
   // ForegroundProbe
   WindowId foregroundWindow() override;
   FocusChain focusChain(WindowId foreground) override;
   std::vector<std::string> moduleNames(WindowId window) override;
+  Program programOf(WindowId window) override;
+  IntegrityReading ownIntegrity() override;
+  Engine engineIntegrity() override;
 
   HINSTANCE instance_;
   std::string ownProgramName_;
@@ -72,6 +76,7 @@ class HelperWindow : EngineLink, TrayIcon, Alerts, ForegroundProbe {
   Messages messages_;
   ringdeck::win32::Win32FileSystem files_;
   std::unique_ptr<HelperCore> core_;
+  std::optional<IntegrityReading> ownIntegrity_;  // read once: a token keeps its level
 };
 
 // The name of the first module of the helper's own process (its program file), at most 31

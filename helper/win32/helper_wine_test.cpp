@@ -13,6 +13,7 @@
 
 #include "device_table.h"
 #include "helper_core.h"
+#include "integrity_win32.h"
 #include "protocol.h"
 #include "settings_io.h"
 #include "win32_file.h"
@@ -217,9 +218,9 @@ class HelperUnderWine : public testing::Test {
     ASSERT_TRUE(writeSettingsFile(*f, records));
   }
 
-  // Starts the helper and waits for its window.
-  void startHelper() {
-    helper_ = std::make_unique<Process>(windowsPath(RINGDECK_HELPER_EXE));
+  // Starts the helper (or another build of it) and waits for its window.
+  void startHelper(const char* exe = RINGDECK_HELPER_EXE, const std::string& args = {}) {
+    helper_ = std::make_unique<Process>(windowsPath(exe), args);
     ASSERT_TRUE(helper_->started());
     ASSERT_TRUE(waitUntil([&] { return (window_ = findWindowOf(helper_->id(), kHelperWindowClass)) != nullptr; },
                           10000));
@@ -599,6 +600,93 @@ TEST_F(HelperUnderWine, ControlPanelStartsFromTheHelpersOwnFolderEvenWithSpacesI
   DeleteFileA(helperCopy.c_str());
   DeleteFileA(panel.c_str());
   RemoveDirectoryA(folder.c_str());
+}
+
+// The integrity query as the helper makes it, for its own process and for another program.
+// Wine runs every program with one full administrator token: both read the same level.
+TEST(HelperIntegrity, ReadsALevelForItsOwnProcessAndAnotherProgram) {
+  using namespace ringdeck::helper::win32;
+  const IntegrityReading own = readIntegrityLevel(GetCurrentProcessId());
+  ASSERT_TRUE(own);
+  EXPECT_GE(*own, kLowIntegrity);
+  EXPECT_LE(*own, kSystemIntegrity);
+
+  Process other(windowsPath(RINGDECK_FG_WINDOW_EXE), "HelperStandIn Level");
+  ASSERT_TRUE(other.started());
+  const IntegrityReading level = readIntegrityLevel(other.id());
+  ASSERT_TRUE(level);
+  EXPECT_EQ(*level, *own);
+  EXPECT_EQ(programFileName(other.id()), "helper_fg_window.exe");
+
+  // No such process: nothing to read.
+  EXPECT_FALSE(readIntegrityLevel(0xFFFFFFF0u));
+  EXPECT_EQ(programFileName(0xFFFFFFF0u), "");
+}
+
+// The helper's test build reports two stand-in programs one level above everything else: in
+// front, each changes the tooltip and brings a balloon once; another program in front brings
+// the usual tooltip back.
+TEST_F(HelperUnderWine, SaysSoWhileTheProgramInFrontRunsHigher) {
+  writeSets(kSets);
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  const std::string second = std::string(temp) + "second_app.exe";
+  ASSERT_TRUE(CopyFileA(windowsPath(RINGDECK_FG_WINDOW_EXE).c_str(), second.c_str(), FALSE));
+  FakeEngine engine;
+  TestWindow mine("Test Mine");
+  SetForegroundWindow(mine.hwnd);
+  startHelper(RINGDECK_HELPER_TEST_BUILD_EXE,
+              "--report-higher helper_fg_window.exe second_app.exe");
+  ASSERT_TRUE(waitUntil([&] { return line("tip=") == "Global Settings"; }, 4000));
+  EXPECT_EQ(line("balloon="), "");
+  {
+    Process first(windowsPath(RINGDECK_FG_WINDOW_EXE), "HelperStandIn First");
+    Process other(second, "HelperStandIn Second");
+    HWND firstWindow = nullptr, secondWindow = nullptr;
+    ASSERT_TRUE(waitUntil([&] {
+      firstWindow = findWindowOf(first.id(), "HelperStandIn");
+      secondWindow = findWindowOf(other.id(), "HelperStandIn");
+      return firstWindow && secondWindow;
+    }, 10000));
+    // New windows take the front as they appear and Wine hands it to the desktop when a window
+    // of an ended program goes, both in no fixed order: bring w forward until it stays there.
+    const auto front = [&](HWND w, const std::string& tip) {
+      return waitUntil([&] {
+        if (GetForegroundWindow() != w) SetForegroundWindow(w);
+        return line("tip=") == tip;
+      }, 4000);
+    };
+    const std::string firstTip = "RingDeck cannot type into helper_f...: it runs as administrator";
+    const std::string firstBalloon =
+        "RingDeck cannot type into helper_fg_window.exe: helper_fg_window.exe runs as "
+        "administrator, and Windows keeps programs that run normally from typing into it. To use "
+        "the controller there, start helper_fg_window.exe normally, or start the RingDeck engine "
+        "as administrator.";
+    const std::string secondTip = "RingDeck cannot type into second_app: it runs as administrator";
+
+    ASSERT_TRUE(front(firstWindow, firstTip)) << query();
+    EXPECT_EQ(line("icon="), "103");
+    EXPECT_EQ(line("balloon="), firstBalloon);
+    ASSERT_TRUE(front(mine.hwnd, "Global Settings"));
+    ASSERT_TRUE(front(secondWindow, secondTip));
+    EXPECT_EQ(line("balloon=").substr(0, 41), "RingDeck cannot type into second_app.exe:");
+    // Back to the first: the tooltip says so again, its balloon is not shown a second time.
+    ASSERT_TRUE(front(firstWindow, firstTip));
+    EXPECT_EQ(line("balloon=").substr(0, 41), "RingDeck cannot type into second_app.exe:");
+
+    // No device: the disconnected state, whatever is in front.
+    engine.devices = 0;
+    engine.notifyHelper();
+    EXPECT_EQ(line("icon="), "104");
+    EXPECT_EQ(line("tip="), "Orvanel RingDeck device disconnected");
+    engine.devices = 1;
+    engine.notifyHelper();
+    EXPECT_EQ(line("tip="), firstTip);
+    ASSERT_TRUE(front(mine.hwnd, "Global Settings"));
+  }
+  SendMessageA(window_, WM_COMMAND, 1, 0);
+  EXPECT_EQ(helper_->waitExit(10000), 0u);
+  DeleteFileA(second.c_str());
 }
 
 TEST(HelperResources, IconsOfBothSizesAndTheVersion) {
