@@ -210,6 +210,27 @@ TEST_P(ShippedSetFeel, AJumpOfSeveralZonesInOneReport) {
   }
 }
 
+// Thrown across the centre in one report, the ring acts as if it had come from the centre: no
+// speed is carried over from the other side.
+TEST_P(ShippedSetFeel, CrossingTheCentreInOneReportStartsAfresh) {
+  if (!set().feel.given) GTEST_SKIP();
+  for (const int side : {1, -1}) {
+    SCOPED_TRACE(side > 0 ? "right to left" : "left to right");
+    Ring fromCentre(set());
+    fromCentre.send(-side * 2);
+    const int expected = fromCentre.speedOver(kHoldMs);
+
+    Ring crossing(set());
+    for (int zone = 1; zone <= 3; ++zone) {
+      crossing.send(side * zone);
+      crossing.hold(kHoldMs);
+    }
+    crossing.send(-side * 2);
+    EXPECT_EQ(crossing.speedOver(kHoldMs), expected);
+    EXPECT_NE(expected, 0);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(EverySet, ShippedSetFeel,
                          ::testing::Range<std::size_t>(0, shippedSets().size()),
                          [](const ::testing::TestParamInfo<std::size_t>& p) {
