@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <set>
@@ -277,6 +278,125 @@ std::string escapeCell(std::string_view s) {
   return out;
 }
 
+
+void appendText(std::string& to, std::string_view text) {
+  if (!to.empty()) to += ' ';
+  to += text;
+}
+
+bool parseSpeed(std::string_view rest, SpeedModel& speed, std::string& error) {
+  const auto w = words(rest);
+  if (w.empty()) {
+    error = "expected 'transport' or 'moves'";
+    return false;
+  }
+  speed = SpeedModel{};
+  auto key = [&](std::string_view text, SpeedKey& k) {
+    return parseKeys(text, true, k.modifiers, k.keyCode, error);
+  };
+  if (w[0] == "transport") {
+    if (w.size() != 4) {
+      error = "expected 'speed transport <faster> <reverse> <stop>'";
+      return false;
+    }
+    speed.kind = SpeedKind::Transport;
+    for (std::size_t i = 1; i < 4; ++i) {
+      SpeedKey k;
+      if (!key(w[i], k)) return false;
+      speed.keys.push_back(k);
+    }
+    return true;
+  }
+  if (w[0] == "moves") {
+    if (w.size() < 3 || w.size() % 2 == 0) {
+      error = "expected 'speed moves <keys> <units> ...'";
+      return false;
+    }
+    speed.kind = SpeedKind::Moves;
+    for (std::size_t i = 1; i < w.size(); i += 2) {
+      SpeedKey k;
+      if (!key(w[i], k)) return false;
+      const auto units = number(w[i + 1]);
+      if (!units || *units == 0) {
+        error = "units must be a nonzero number";
+        return false;
+      }
+      k.units = *units;
+      speed.keys.push_back(k);
+    }
+    return true;
+  }
+  error = "unknown speed kind '" + std::string(w[0]) + "'";
+  return false;
+}
+
+bool parseFeel(std::string_view rest, Feel& feel, std::string& error) {
+  const auto w = words(rest);
+  std::size_t i = 0;
+  auto expectWord = [&](std::string_view word) {
+    if (i < w.size() && w[i] == word) {
+      ++i;
+      return true;
+    }
+    error = "expected 'feel out <7> back <7> flick <n> jump <n>'";
+    return false;
+  };
+  auto expectNumber = [&](int& n) {
+    const auto v = i < w.size() ? number(w[i]) : std::nullopt;
+    if (!v) {
+      error = "expected a number in 'feel'";
+      return false;
+    }
+    n = *v;
+    ++i;
+    return true;
+  };
+  feel = Feel{};
+  if (!expectWord("out")) return false;
+  for (int& n : feel.out)
+    if (!expectNumber(n)) return false;
+  if (!expectWord("back")) return false;
+  for (int& n : feel.back)
+    if (!expectNumber(n)) return false;
+  if (!expectWord("flick") || !expectNumber(feel.flick) || !expectWord("jump") ||
+      !expectNumber(feel.jump))
+    return false;
+  if (i != w.size()) {
+    error = "unexpected '" + std::string(w[i]) + "'";
+    return false;
+  }
+  feel.given = true;
+  return true;
+}
+
+std::string numberList(const std::array<int, 7>& values) {
+  std::string out;
+  for (const int v : values) out += (out.empty() ? "" : ", ") + std::to_string(v);
+  return out;
+}
+
+std::string speedText(const SpeedModel& speed) {
+  switch (speed.kind) {
+    case SpeedKind::Transport:
+      return "`" + keysText(speed.keys[0].modifiers, speed.keys[0].keyCode) +
+             "` plays forward, one step faster each time; `" +
+             keysText(speed.keys[1].modifiers, speed.keys[1].keyCode) +
+             "` the same backward; `" + keysText(speed.keys[2].modifiers, speed.keys[2].keyCode) +
+             "` stops. Speed below: steps above stop (1 = normal speed), negative backward.";
+    case SpeedKind::Moves: {
+      std::string out;
+      for (const SpeedKey& k : speed.keys) {
+        out += (out.empty() ? "`" : ", `") + keysText(k.modifiers, k.keyCode) + "` " +
+               (k.units > 0 ? "+" : "") + std::to_string(k.units);
+      }
+      return out + ". Speed below: units moved in one second of holding.";
+    }
+    case SpeedKind::None:
+      break;
+  }
+  return "not described";
+}
+
 }  // namespace
 
 std::string_view variantSuffix(Variant v) { return v == Variant::Nt ? "2k" : "98"; }
@@ -303,8 +423,17 @@ std::string slotName(int index) {
   return {};
 }
 
+std::string keysText(std::uint16_t modifiers, std::uint8_t keyCode) {
+  return modifierText(modifiers) + keyNameOf(keyCode);
+}
+
+bool isLayoutDependentKey(std::uint8_t keyCode) {
+  return (keyCode >= 0xBA && keyCode <= 0xC0) || (keyCode >= 0xDB && keyCode <= 0xDF) ||
+         keyCode == 0xE2;
+}
+
 std::string describeAction(const ActionSlot& slot) {
-  const std::string keys = modifierText(slot.modifiers) + keyNameOf(slot.keyCode);
+  const std::string keys = keysText(slot.modifiers, slot.keyCode);
   const std::string release = slot.syncRelease ? "" : ", release deferred";
   switch (slot.actionKind()) {
     case ActionKind::None:
@@ -370,6 +499,22 @@ ParseResult parseFactorySets(std::string_view source) {
     if (head == "target") {
       if (rest.empty() || rest.size() > 32) return fail("target must be 1..32 characters");
       setTargetApp(set.record, rest);
+      continue;
+    }
+    if (head == "about" || head == "source") {
+      if (rest.empty()) return fail("expected text after '" + std::string(head) + "'");
+      appendText(head == "about" ? set.about : set.source, rest);
+      continue;
+    }
+    if (head == "speed") {
+      std::string error;
+      if (!parseSpeed(rest, set.speed, error)) return fail(error);
+      continue;
+    }
+    if (head == "feel") {
+      std::string error;
+      if (set.speed.kind == SpeedKind::None) return fail("'feel' needs a 'speed' line before it");
+      if (!parseFeel(rest, set.feel, error)) return fail(error);
       continue;
     }
     if (head == "files") {
@@ -457,7 +602,25 @@ std::string shippedSetsMarkdown(const std::vector<FactorySet>& sets) {
       "`tools/factory-sets.txt`; this page is generated from the same source\n"
       "(`make_factory_sets --markdown tools/factory-sets.txt`) and a test keeps the two in step.\n\n"
       "Keystrokes are typed once unless the table says otherwise, and are released the moment\n"
-      "the control is released. Controls not listed do nothing.\n";
+      "the control is released. Controls not listed do nothing.\n\n"
+      "## How the shuttle ring is laid out\n\n"
+      "When the ring moves, the engine releases the zone it leaves, fires the one transition out of\n"
+      "that zone (toward the new one) and presses the zone it enters. A move over several zones in\n"
+      "one device report fires only the transition out of the old zone, and the ring springs back\n"
+      "to the centre that way. So no set counts on transitions to add up speed on the way out;\n"
+      "each set is built from one of two patterns:\n\n"
+      "- Transport (programs with J/K/L-style keys): entering a zone away from the centre types the\n"
+      "  play key once, one step faster; turning back toward the centre stops (the transition out\n"
+      "  of the zone left) and the zone entered plays again at normal speed; the centre stops, and\n"
+      "  so does leaving the first zone, so crossing to the other side starts from a stop. A\n"
+      "  flick to the end and back, or a spring back from anywhere, leaves the program stopped; a\n"
+      "  jump out plays at normal speed and each further zone adds a step. Zones marked \"same as\n"
+      "  lower zone\" spread the program's few speed steps over the ring.\n"
+      "- Moves (programs without such keys, and the global set): each zone repeats a key that moves\n"
+      "  by a fixed amount, further out a bigger move or a shorter period, so the speed depends on\n"
+      "  the position alone. Leaving a zone toward the centre types the opposite move once, which\n"
+      "  takes back the move typed on entering: a flick leaves the program where it was.\n\n"
+      "Each set's table \"Ring move\" is what a test plays through the engine core on the set.\n";
   for (const FactorySet& set : sets) {
     md += "\n## " + std::string(fieldText(set.record.name)) + "\n\n";
     md += "- Target application: ";
@@ -465,6 +628,28 @@ std::string shippedSetsMarkdown(const std::vector<FactorySet>& sets) {
                                      : "`" + std::string(fieldText(set.record.targetApp)) + "`";
     md += "\n- Default files: ";
     md += set.inNt && set.inWin9x ? "both" : set.inNt ? "NT family (`2k`) only" : "95/98/Me (`98`) only";
+    if (!set.source.empty()) md += "\n- Shortcuts from: " + set.source;
+    std::string layoutKeys;
+    for (int i = 0; i < static_cast<int>(kSlotCount); ++i) {
+      const ActionSlot& slot = set.record.slots[i];
+      const auto kind = slot.actionKind();
+      if ((kind == ActionKind::Keystroke || kind == ActionKind::KeystrokeSystemRepeat) &&
+          isLayoutDependentKey(slot.keyCode)) {
+        const std::string key = "`" + keyNameOf(slot.keyCode) + "`";
+        if (layoutKeys.find(key) == std::string::npos) layoutKeys += (layoutKeys.empty() ? "" : ", ") + key;
+      }
+    }
+    md += "\n- Keys that type another character on other keyboard layouts: ";
+    md += layoutKeys.empty() ? "none" : layoutKeys + " (sent as the US key position)";
+    if (!set.about.empty()) md += "\n\n" + set.about;
+    if (set.speed.kind != SpeedKind::None) md += "\n\nSpeed keys: " + speedText(set.speed);
+    if (set.feel.given) {
+      md += "\n\n| Ring move (the left side mirrors it) | Speed |\n|---|---|\n";
+      md += "| out one zone at a time, +1 … +7 | " + numberList(set.feel.out) + " |\n";
+      md += "| back one zone at a time, +6 … 0 | " + numberList(set.feel.back) + " |\n";
+      md += "| flick to +7 and straight back, at rest | " + std::to_string(set.feel.flick) + " |\n";
+      md += "| jump from 0 to +5 in one report | " + std::to_string(set.feel.jump) + " |\n";
+    }
     md += "\n\n| Control | Action | What it does |\n|---|---|---|\n";
     for (int i = 0; i < static_cast<int>(kSlotCount); ++i) {
       const ActionSlot& slot = set.record.slots[i];

@@ -33,6 +33,12 @@ std::string keyName(unsigned vk) {
     case VK_HOME: return "Home";
     case VK_END: return "End";
     case VK_DELETE: return "Delete";
+    case VK_PRIOR: return "PageUp";
+    case VK_NEXT: return "PageDown";
+    case VK_TAB: return "Tab";
+    case VK_MEDIA_PLAY_PAUSE: return "PlayPause";
+    case VK_VOLUME_UP: return "VolumeUp";
+    case VK_VOLUME_DOWN: return "VolumeDown";
     case VK_NUMLOCK: return "NumLock";
     default: {
       char b[8];
@@ -82,24 +88,26 @@ int run() {
   }
   std::printf("device: virtual controller plugged in\n\n");
 
+  // The global set: nothing typed into text, the jog turns the wheel, the ring scrolls faster
+  // the further out it is and takes back its first step when it comes home.
   const Step script[] = {
       {"(device at rest)", 0, 0, 0, 100},
-      {"Upper Center Button pressed", 1 << 6, 0, 0, 150},
+      {"Upper Center Button (play/pause)", 1 << 6, 0, 0, 150},
       {"Upper Center Button released", 0, 0, 0, 150},
-      {"Top Center Left Button pressed", 1 << 1, 0, 0, 150},
-      {"Top Center Left Button released", 0, 0, 0, 150},
-      {"Top Left Button pressed", 1 << 0, 0, 0, 150},
+      {"Top Center Right Button (next tab)", 1 << 2, 0, 0, 150},
+      {"Top Center Right Button released", 0, 0, 0, 150},
+      {"Top Left Button (back)", 1 << 0, 0, 0, 150},
       {"Top Left Button released", 0, 0, 0, 150},
-      {"Jog turned right", 0, 0, 1, 100},
+      {"Jog turned right (scroll down)", 0, 0, 1, 100},
       {"Jog turned right", 0, 0, 2, 100},
-      {"Jog turned left", 0, 0, 1, 100},
-      {"Shuttle to +1", 0, 1, 1, 200},
-      {"Shuttle to +3 (held 1.5 s)", 0, 3, 1, 1500},
+      {"Jog turned left (scroll up)", 0, 0, 1, 100},
+      {"Shuttle to +1 (held 1.2 s)", 0, 1, 1, 1200},
+      {"Shuttle to +4 (held 1.2 s)", 0, 4, 1, 1200},
       {"Shuttle back to centre", 0, 0, 1, 200},
-      {"Shuttle to -2 (held 1.2 s)", 0, -2, 1, 1200},
+      {"Shuttle to -2 (held 0.5 s)", 0, -2, 1, 500},
       {"Shuttle back to centre", 0, 0, 1, 200},
-      {"Bottom Left Button held, jog right", 1 << 11, 0, 2, 150},
-      {"Bottom Left Button released", 0, 0, 2, 150},
+      {"Bottom Right Button held, jog (zoom)", 1 << 12, 0, 2, 150},
+      {"Bottom Right Button released", 0, 0, 2, 150},
   };
   std::size_t seen = 0;
   for (const Step& s : script) {
