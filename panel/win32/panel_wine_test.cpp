@@ -29,7 +29,13 @@ using namespace ringdeck::panel;
 const std::string kPanelExe = windowsPath(RINGDECK_PANEL_EXE);
 const std::string kHelperExe = windowsPath(RINGDECK_HELPER_EXE);
 const std::string kEngineVirtual = windowsPath(RINGDECK_ENGINE_VIRTUAL);
-constexpr const char* kShotDir = RINGDECK_SHOT_DIR;
+// Screenshots land in the build folder, named after the screen's DPI when it is not 96.
+std::string shotPath(const std::string& name) {
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  return std::string(RINGDECK_SHOT_DIR) + "/" + name + (dpi == 96 ? "" : "-" + std::to_string(dpi) + "dpi") + ".png";
+}
 
 constexpr int kButton1Slot = SlotIndex::button(0);
 
@@ -200,10 +206,12 @@ TEST_F(PanelUnderWine, OpensOnButton1OfTheGlobalSet) {
     }
   RECT client;
   GetClientRect(window_, &client);
-  const int dpi = GetDeviceCaps(GetDC(nullptr), LOGPIXELSY);
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
   EXPECT_EQ(client.right, MulDiv(573, dpi, 96));
   EXPECT_EQ(client.bottom, MulDiv(409, dpi, 96));
-  XScreenshot(std::string(kShotDir) + "/panel-main.png");
+  XScreenshot(shotPath("panel-main"));
 }
 
 struct CaptureCase {
@@ -259,22 +267,31 @@ TEST_F(PanelUnderWine, UndoBringsBackTheStoredKeystroke) {
   EXPECT_TRUE(textBecomes(IDC_KEYSTROKEBOX, "Control + Z"));
 }
 
-// A pixel of each control's painted region, read from the mask the program carries.
+// A pixel of each control's painted region, read from the mask the program carries: the one
+// nearest the region's centre of mass among those whose neighbours two pixels around all belong
+// to the region too, so that a click scaled to another DPI still lands inside it.
 std::vector<std::pair<int, int>> controlPixels(const std::vector<std::uint8_t>& mask) {
+  auto value = [&](int x, int y) -> int {
+    if (x < 0 || y < 0 || x >= kDevicePictureWidth || y >= kDevicePictureHeight) return -1;
+    return mask[static_cast<std::size_t>(y) * kDevicePictureWidth + x];
+  };
+  auto interior = [&](int x, int y, int v) {
+    for (int dy = -2; dy <= 2; ++dy)
+      for (int dx = -2; dx <= 2; ++dx)
+        if (value(x + dx, y + dy) != v) return false;
+    return true;
+  };
   std::vector<std::pair<int, int>> points;
   for (const DeviceControl& c : kDeviceControls) {
     long sx = 0, sy = 0, n = 0;
     for (int y = c.y.first; y <= c.y.last; ++y)
       for (int x = c.x.first; x <= c.x.last; ++x)
-        if (mask[static_cast<std::size_t>(y) * kDevicePictureWidth + x] == c.maskValue) {
-          sx += x, sy += y, ++n;
-        }
-    // The pixel of the region nearest its centre of mass.
+        if (value(x, y) == c.maskValue) sx += x, sy += y, ++n;
     int bx = -1, by = -1;
     long best = -1;
-    for (int y = c.y.first; y <= c.y.last; ++y)
+    for (int y = c.y.first; y <= c.y.last && n; ++y)
       for (int x = c.x.first; x <= c.x.last; ++x)
-        if (n && mask[static_cast<std::size_t>(y) * kDevicePictureWidth + x] == c.maskValue) {
+        if (interior(x, y, c.maskValue)) {
           const long d = (x - sx / n) * (x - sx / n) + (y - sy / n) * (y - sy / n);
           if (best < 0 || d < best) best = d, bx = x, by = y;
         }
@@ -316,7 +333,7 @@ TEST_F(PanelUnderWine, ClicksOnThePictureSelectTheControlUnderThePointer) {
     clickPicture(points[static_cast<std::size_t>(i)].first, points[static_cast<std::size_t>(i)].second);
     EXPECT_TRUE(selectionBecomes(IDC_USERACTIONBOX, c.userAction)) << "selected " << selection(IDC_USERACTIONBOX);
   }
-  XScreenshot(std::string(kShotDir) + "/panel-picture-jog.png");
+  XScreenshot(shotPath("panel-picture-jog"));
 }
 
 TEST_F(PanelUnderWine, AClickOnTheBackgroundKeepsTheActionButStoresItsEditFirst) {
@@ -511,7 +528,7 @@ TEST_F(PanelUnderWine, TheLogoOpensTheAboutBoxWithTheVersionLine) {
     return about && IsWindowVisible(about);
   }));
   EXPECT_EQ(windowText(GetDlgItem(about, IDC_VERSIONSTRING)), "Version 1.3.3 Windows 2000 && XP");
-  XScreenshot(std::string(kShotDir) + "/panel-about.png");
+  XScreenshot(shotPath("panel-about"));
   ASSERT_TRUE(XClickWindow(GetDlgItem(about, IDC_CLOSEBUTTON)));
   EXPECT_TRUE(waitUntil([&] { return !IsWindowVisible(about); }));
 }
