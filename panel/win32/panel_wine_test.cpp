@@ -112,10 +112,11 @@ class PanelUnderWine : public ::testing::Test {
     auto records = readAllSettingsRecords(*f);
     return records ? *records : std::vector<SettingsRecord>{};
   }
+  // Read only, so that it also reads a file no one may write.
   std::vector<std::uint8_t> fileBytes() {
-    auto f = files_.open(path_, OpenMode::ReadWriteOpenAlways);
+    auto f = files_.open(path_, OpenMode::ReadOnlyExisting);
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(f ? f->size().value_or(0) : 0));
-    if (f && !bytes.empty()) f->readAt(0, bytes);
+    if (f && !bytes.empty() && f->readAt(0, bytes) != bytes.size()) bytes.clear();
     return bytes;
   }
 
@@ -488,6 +489,40 @@ TEST_F(PanelUnderWine, ASaveWithoutTheHelperStartsItFromThePanelsFolder) {
   DeleteFileA(panel.c_str());
   DeleteFileA((folder + "\\RingDeck Helper.exe").c_str());
   RemoveDirectoryA(folder.c_str());
+}
+
+// A settings file no process may write, as a standard user's is when the setup could not grant
+// the access (as root here only the immutable flag on the Unix side stops a write open).
+class UnwritableSettingsFile {
+ public:
+  UnwritableSettingsFile() { locked_ = RunUnix("chattr +i \"$WINEPREFIX/drive_c/windows/system32/OrvanelRingDeck.pref\"") == 0; }
+  ~UnwritableSettingsFile() {
+    if (locked_) RunUnix("chattr -i \"$WINEPREFIX/drive_c/windows/system32/OrvanelRingDeck.pref\"");
+  }
+  bool locked() const { return locked_; }
+
+ private:
+  bool locked_ = false;
+};
+
+TEST_F(PanelUnderWine, ASettingsFileThatCannotBeWrittenGivesTheErrorBoxAndLosesNothing) {
+  const auto before = fileBytes();
+  startPanel();
+  click(IDC_COMMENTBOX);
+  ASSERT_TRUE(XDo("key --delay 20 End"));
+  ASSERT_TRUE(XDo("type --delay 20 2"));
+  ASSERT_TRUE(textBecomes(IDC_COMMENTBOX, "Undo2"));
+  {
+    UnwritableSettingsFile locked;
+    if (!locked.locked()) GTEST_SKIP() << "chattr +i is not available on this file system";
+    click(IDC_SPEEDBUTTON1);
+    EXPECT_EQ(answerBox("Internal error", "OK"), "Cannot open settings file");
+    EXPECT_EQ(fileBytes(), before);
+  }
+  // Nothing the user did is lost: the edit is still there, and the next Apply saves it.
+  EXPECT_EQ(text(IDC_COMMENTBOX), "Undo2");
+  click(IDC_SPEEDBUTTON1);
+  ASSERT_TRUE(waitUntil([&] { return fieldText(readSettings()[0].slots[kButton1Slot].comment) == "Undo2"; }));
 }
 
 int countPanelWindows() {
