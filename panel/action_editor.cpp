@@ -253,6 +253,14 @@ void ActionEditor::KeyUp(std::uint32_t k) {
   showKeystroke(state.captureComplete ? state.capturedModifiers : state.heldModifiers);
 }
 
+bool ManualKeyEntryOf(int index, int& group, int& position) {
+  if (index < 0 || index >= static_cast<int>(ManualKeyTable.size())) return false;
+  group = static_cast<int>(ManualKeyGroupStart.size()) - 1;
+  while (group > 0 && ManualKeyGroupStart[static_cast<std::size_t>(group)] > index) --group;
+  position = index - ManualKeyGroupStart[static_cast<std::size_t>(group)];
+  return true;
+}
+
 bool ActionEditor::SelectManualKey(int group, int position) {
   if (group < 0 || group >= static_cast<int>(ManualKeyGroupStart.size()) || position < 0)
     return false;

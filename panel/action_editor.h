@@ -36,6 +36,9 @@ inline constexpr std::array<std::uint8_t, 75> ManualKeyTable = {
     93, 9, 13, 145, 27, 44, 19, 47, 43, 41, 12, 250, 175, 174, 173, 251, 249, 246, 247, 248, 253};
 inline constexpr std::array<int, 4> ManualKeyGroupStart = {0, 24, 36, 54};
 
+// Submenu and position in it of ManualKeyTable's entry at index; false outside the table.
+bool ManualKeyEntryOf(int index, int& group, int& position);
+
 // Modifier bit a key code stands for in the capture; 0 for every other key.
 std::uint16_t CaptureModifierBit(std::uint32_t keyCode);
 

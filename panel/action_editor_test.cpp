@@ -263,6 +263,21 @@ TEST_F(ActionEditorTest, ManualKeysAreTakenAsKeysEvenWhereTheyAreModifiers) {
   EXPECT_FALSE(editor.SelectManualKey(4, 0));
 }
 
+TEST(ManualKeyMenu, EveryEntryOfTheTableBelongsToOneSubmenuPosition) {
+  const struct {
+    int index, group, position;
+  } cases[] = {{0, 0, 0}, {23, 0, 23}, {24, 1, 0}, {35, 1, 11}, {36, 2, 0}, {53, 2, 17}, {54, 3, 0}, {74, 3, 20}};
+  for (const auto& c : cases) {
+    int group = -1, position = -1;
+    ASSERT_TRUE(ManualKeyEntryOf(c.index, group, position)) << c.index;
+    EXPECT_EQ(group, c.group) << c.index;
+    EXPECT_EQ(position, c.position) << c.index;
+  }
+  int g = 0, p = 0;
+  EXPECT_FALSE(ManualKeyEntryOf(-1, g, p));
+  EXPECT_FALSE(ManualKeyEntryOf(75, g, p));
+}
+
 TEST_F(ActionEditorTest, ManualKeyKeepsTheModifiersHeldAtThatMoment) {
   editor.ChooseResponse(ResponseChoice::TypeKeystroke);
   editor.KeyDown(kControl);

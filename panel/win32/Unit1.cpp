@@ -573,11 +573,9 @@ void TShuttleControlForm::ManualKeyImageClick() {
   const int command = static_cast<int>(TrackPopupMenu(GetSubMenu(manualKeyMenu_, 0),
                                                       TPM_LEFTALIGN | TPM_LEFTBUTTON | TPM_RETURNCMD,
                                                       at.x, at.y, 0, hwnd_, nullptr));
-  const int p = command - IDM_MANUALKEY0;
-  if (p < 0 || p >= static_cast<int>(ManualKeyTable.size())) return;
-  int group = static_cast<int>(ManualKeyGroupStart.size()) - 1;
-  while (group > 0 && ManualKeyGroupStart[static_cast<std::size_t>(group)] > p) --group;
-  editor_.SelectManualKey(group, p - ManualKeyGroupStart[static_cast<std::size_t>(group)]);
+  int group = 0, position = 0;
+  if (!ManualKeyEntryOf(command - IDM_MANUALKEY0, group, position)) return;
+  editor_.SelectManualKey(group, position);
   RenderKeystrokeBox();
 }
 
