@@ -19,6 +19,7 @@ RequestExecutionLevel admin
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define SETTINGS "$SYSDIR\OrvanelRingDeck.pref"
 !define WM_QUIT 0x12
+!define WM_CLOSE 0x10
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
@@ -175,6 +176,19 @@ Section "Uninstall"
     !insertmacro WaitWhileWindow "" "Orvanel RingDeck"
   ${EndIf}
 
+  ; A help viewer showing the help file holds it open; it closes without a question.
+  StrCpy $1 0
+  ${Do}
+    FindWindow $0 "HH Parent" "RingDeck Help"
+    ${If} $0 = 0
+    ${OrIf} $1 >= 20
+      ${Break}
+    ${EndIf}
+    SendMessage $0 ${WM_CLOSE} 0 0 /TIMEOUT=2000
+    Sleep 100
+    IntOp $1 $1 + 1
+  ${Loop}
+
   ; "-remove" ends the helper, stops the engine and removes its logon entry. With no engine
   ; running it says so in a message box, which a silent uninstall must not wait on: then the
   ; entry is removed and the helper ended here, as "-remove" does.
@@ -200,7 +214,7 @@ Section "Uninstall"
   Delete "$INSTDIR\setupprep.exe"
   Delete "$INSTDIR\OrvanelRingDeck.pref2k"
   Delete "$INSTDIR\OrvanelRingDeck.pref98"
-  Delete "$INSTDIR\shuttle.chm"
+  Delete /REBOOTOK "$INSTDIR\shuttle.chm"
   Delete "$INSTDIR\Uninstall.exe"
   RMDir /REBOOTOK "$INSTDIR"
 

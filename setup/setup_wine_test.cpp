@@ -83,6 +83,7 @@ std::optional<std::string> regValue(const char* key, const char* name) {
 }
 
 bool windowOf(const char* cls) { return FindWindowA(cls, nullptr) != nullptr; }
+HWND helpViewer() { return FindWindowA("HH Parent", "RingDeck Help"); }
 
 // The program file of the process that owns the window.
 std::string programOf(HWND window) {
@@ -156,6 +157,7 @@ class Setup : public ::testing::Test {
  protected:
   void SetUp() override { DeleteFileA(kSettings.c_str()); }
   void TearDown() override {
+    if (HWND viewer = helpViewer()) PostMessageA(viewer, WM_CLOSE, 0, 0);
     uninstall();
     for (const char* cls : {kEngineWindowClass, kHelperWindowClass}) {
       if (HWND w = FindWindowA(cls, nullptr)) SendMessageA(w, WM_QUIT, 0, 0);
@@ -207,6 +209,15 @@ TEST_F(Setup, SilentInstallPlacesAndStartsEverythingAndSilentUninstallKeepsOnlyT
   EXPECT_TRUE(waitUntil([&] { return (state = helperState()).find(answered) != std::string::npos; }, 5000))
       << state;
 
+  // The helper's help command opens the installed help file in the help viewer, under the
+  // help file's own title. It stays open: the uninstaller must close it to remove the file.
+  {
+    MessageBoxWatcher notFound{"Help not Found"};
+    PostMessageA(FindWindowA(kHelperWindowClass, nullptr), WM_COMMAND, helper::kCommandHelp, 0);
+    EXPECT_TRUE(waitUntil([] { return helpViewer() != nullptr; }, 15000));
+    EXPECT_TRUE(notFound.texts().empty());
+  }
+
   EXPECT_EQ(regValue(kUninstallKey, "DisplayName"), "Orvanel RingDeck");
   EXPECT_EQ(regValue(kUninstallKey, "UninstallString"), "\"" + kInstallDir + "\\Uninstall.exe\"");
   EXPECT_EQ(regValue(kUninstallKey, "QuietUninstallString"), "\"" + kInstallDir + "\\Uninstall.exe\" /S");
@@ -219,6 +230,7 @@ TEST_F(Setup, SilentInstallPlacesAndStartsEverythingAndSilentUninstallKeepsOnlyT
   });
 
   ASSERT_TRUE(uninstall());
+  EXPECT_FALSE(helpViewer());
   EXPECT_FALSE(IsWindow(panel.handle()));
   EXPECT_FALSE(askedToClose);
   EXPECT_TRUE(waitUntil([] { return !windowOf(kEngineWindowClass) && !windowOf(kHelperWindowClass); }));
