@@ -55,6 +55,7 @@ class LimitedMemoryFile final : public FileAccess {
 std::unique_ptr<FileAccess> MemoryFileSystem::open(const std::string& path, OpenMode mode) {
   if (failOpen) return nullptr;
   auto it = files.find(path);
+  if (mode != OpenMode::ReadOnlyExisting && readOnly.count(path)) return nullptr;
   switch (mode) {
     case OpenMode::ReadOnlyExisting:
       if (it == files.end()) return nullptr;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,8 @@ class MemoryFileSystem final : public FileSystem {
   // Writes through files opened from now on fail after this many bytes (per file).
   std::uint64_t writeLimit = UINT64_MAX;
   bool failOpen = false;
+  // Files a standard user may read but not write: opening them for writing fails.
+  std::set<std::string> readOnly;
   bool failReplace = false;
 
   std::unique_ptr<FileAccess> open(const std::string& path, OpenMode mode) override;

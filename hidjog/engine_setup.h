@@ -63,6 +63,8 @@ class SetupDesktop {
   virtual bool setRunValue(const char* key, const std::string& command) = 0;
   // False when the key cannot be opened or the value cannot be deleted.
   virtual bool deleteRunValue(const char* key) = 0;
+  // Starts the command for the person logged on (on Vista and later through the desktop's shell,
+  // so that an elevated "-install" does not hand its rights on).
   virtual bool startProcess(const std::string& command) = 0;
   virtual bool windowExists(const char* windowClass) = 0;
   virtual void postQuit(const char* windowClass) = 0;

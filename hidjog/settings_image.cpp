@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "memory_file.h"
 #include "settings_io.h"
 
 namespace ringdeck::engine {
@@ -16,6 +17,17 @@ class HeapSection final : public SharedSection {
   std::vector<std::uint8_t> bytes_;
 };
 
+// The whole file, read through a handle that may not write.
+bool readWholeFile(FileAccess& file, std::vector<std::uint8_t>& out) {
+  const auto size = file.size();
+  if (!size) return false;
+  out.resize(static_cast<std::size_t>(*size));
+  const auto got = file.readAt(0, out);
+  if (!got) return false;
+  out.resize(*got);
+  return true;
+}
+
 }  // namespace
 
 std::unique_ptr<SharedSection> HeapSectionFactory::create(std::size_t size) {
@@ -24,8 +36,16 @@ std::unique_ptr<SharedSection> HeapSectionFactory::create(std::size_t size) {
 
 bool SettingsImage::load() {
   close();
+  // Started at logon, the engine has the user's standard rights, and the file that an elevated
+  // setup made in the system directory may be read-only to that user. The engine needs only to
+  // read it: it then works on a copy, and a damaged file is repaired in that copy alone.
+  std::vector<std::uint8_t> readOnlyCopy;
   auto file = files_.open(path_, OpenMode::ReadWriteOpenAlways);
-  if (!file) return false;
+  if (!file) {
+    auto readOnly = files_.open(path_, OpenMode::ReadOnlyExisting);
+    if (!readOnly || !readWholeFile(*readOnly, readOnlyCopy)) return false;
+    file = std::make_unique<MemoryFile>(readOnlyCopy);
+  }
   if (repairSettingsFile(*file) == RepairResult::Failed) return false;
   const auto size = file->size();
   if (!size || *size < kExportedFileSize) return false;

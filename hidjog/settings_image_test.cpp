@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <vector>
 
 #include "memory_file.h"
@@ -42,6 +43,42 @@ TEST_F(ImageTest, UnopenableFileFails) {
   files.failOpen = true;
   EXPECT_FALSE(image.load());
   EXPECT_FALSE(image.loaded());
+}
+
+// A standard user may read the file an elevated setup made, but not write it.
+TEST_F(ImageTest, AFileTheUserMayNotWriteIsUsedAndLeftAsItIs) {
+  struct Case {
+    const char* what;
+    std::function<void(std::vector<std::uint8_t>&)> change;
+    std::uint32_t sets;
+    const char* lastName;
+  };
+  const Case cases[] = {
+      {"intact", [](auto&) {}, 3, "B"},
+      {"bytes behind the last set", [](auto& b) { b.resize(b.size() + 100, 0xCC); }, 3, "B"},
+      {"cut inside the header", [](auto& b) { b.resize(15); }, 1, ""},
+      {"cut inside the first set", [](auto& b) { b.resize(kExportedFileSize - 1); }, 1, ""},
+      {"wrong magic", [](auto& b) { b[0] ^= 0xFF; }, 1, ""},
+  };
+  for (const Case& c : cases) {
+    writeSets({"G", "A", "B"});
+    c.change(files.files[kPath]);
+    const std::vector<std::uint8_t> before = files.files[kPath];
+    files.readOnly = {kPath};
+    ASSERT_TRUE(image.load()) << c.what;
+    EXPECT_EQ(image.recordCount(), c.sets) << c.what;
+    EXPECT_EQ(std::string(fieldText(image.record(c.sets - 1).name)), c.lastName) << c.what;
+    ASSERT_TRUE(image.reload(0, c.sets)) << c.what;
+    EXPECT_EQ(image.recordCount(), c.sets) << c.what;
+    EXPECT_EQ(files.files[kPath], before) << c.what;
+    files.readOnly.clear();
+  }
+}
+
+TEST_F(ImageTest, AMissingFileThatCannotBeCreatedFails) {
+  files.readOnly = {kPath};
+  EXPECT_FALSE(image.load());
+  EXPECT_FALSE(files.exists(kPath));
 }
 
 TEST_F(ImageTest, ChangeCurrentAndFallbackForAnIndexNotInTheImage) {

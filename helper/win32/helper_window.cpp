@@ -8,6 +8,7 @@
 
 #include "app_key.h"
 #include "integrity_win32.h"
+#include "message_filter.h"
 #include "protocol.h"
 #include "settings_io.h"
 #include "win32_log.h"
@@ -99,6 +100,10 @@ std::optional<int> HelperWindow::start() {
     ringdeck::win32::logLastError("CreateWindowExA");
     return -1;
   }
+  // A helper started as administrator still hears the engine, the control panel and the
+  // notification area, which run with the user's standard rights.
+  ringdeck::win32::AllowMessagesThroughFilter(
+      hwnd_, {messages_.reloadAllPreferences, messages_.statusNotify, kNotifyCallback, WM_COMMAND});
 
   const bool timer = SetTimer(hwnd_, kTimerId, kTimerPeriodMs, nullptr) != 0;
   if (!timer) ringdeck::win32::logLastError("SetTimer");

@@ -218,9 +218,9 @@ class HelperUnderWine : public testing::Test {
     ASSERT_TRUE(writeSettingsFile(*f, records));
   }
 
-  // Starts the helper (or another build of it) and waits for its window.
-  void startHelper(const char* exe = RINGDECK_HELPER_EXE, const std::string& args = {}) {
-    helper_ = std::make_unique<Process>(windowsPath(exe), args);
+  // Starts the helper (the built one, a copy elsewhere, or another build) and waits for its window.
+  void startHelper(const std::string& exe = windowsPath(RINGDECK_HELPER_EXE), const std::string& args = {}) {
+    helper_ = std::make_unique<Process>(exe, args);
     ASSERT_TRUE(helper_->started());
     ASSERT_TRUE(waitUntil([&] { return (window_ = findWindowOf(helper_->id(), kHelperWindowClass)) != nullptr; },
                           10000));
@@ -428,7 +428,15 @@ TEST_F(HelperUnderWine, AutoSwitchFollowsTheForegroundApplication) {
              {"Stand-in One", "helper_fg_window.exe"},
              {"Stand-in Two", "HELPER_FG_WINDOW.EXE"}});
   FakeEngine engine;
-  startHelper();
+  // A copy of the helper in a folder without the help file, whose box is the helper's own window
+  // brought to the front below.
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  const std::string folder = std::string(temp) + "ringdeck-nohelp";
+  const std::string helperCopy = folder + "\\RingDeck Helper.exe";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  ASSERT_TRUE(CopyFileA(windowsPath(RINGDECK_HELPER_EXE).c_str(), helperCopy.c_str(), FALSE));
+  startHelper(helperCopy);
   const auto changed = [&](std::size_t count) {
     return waitUntil([&] { return engine.changes.size() >= count; }, 4000);
   };
@@ -496,6 +504,8 @@ TEST_F(HelperUnderWine, AutoSwitchFollowsTheForegroundApplication) {
 
   SendMessageA(window_, WM_COMMAND, 1, 0);
   EXPECT_EQ(helper_->waitExit(10000), 0u);
+  DeleteFileA(helperCopy.c_str());
+  RemoveDirectoryA(folder.c_str());
 }
 
 TEST_F(HelperUnderWine, IconClickShowsTheMenuAndAPickFromItReachesTheEngine) {
@@ -635,7 +645,7 @@ TEST_F(HelperUnderWine, SaysSoWhileTheProgramInFrontRunsHigher) {
   FakeEngine engine;
   TestWindow mine("Test Mine");
   SetForegroundWindow(mine.hwnd);
-  startHelper(RINGDECK_HELPER_TEST_BUILD_EXE,
+  startHelper(windowsPath(RINGDECK_HELPER_TEST_BUILD_EXE),
               "--report-higher helper_fg_window.exe second_app.exe");
   ASSERT_TRUE(waitUntil([&] { return line("tip=") == "Global Settings"; }, 4000));
   EXPECT_EQ(line("balloon="), "");

@@ -16,6 +16,7 @@
 #include "engine.h"
 #include "engine_setup_win32.h"
 #include "input_sink_win32.h"
+#include "message_filter.h"
 #include "protocol.h"
 #include "service_status.h"
 #include "settings_io.h"
@@ -175,6 +176,11 @@ int runEngineWindow(EngineProcess& p) {
     logLastError("CreateWindowExA");
     return 1;
   }
+  // An engine started as administrator still takes the requests of the helper and the control
+  // panel, which run with the user's standard rights.
+  const RegisteredMessages& m = p.messages;
+  ringdeck::win32::AllowMessagesThroughFilter(
+      window, {m.reportRequest, m.statusRequest, m.changeCurrent, m.reloadAll});
   if (p.engine.enumerateDevices() == OpenResult::ThreadFailed) return 1;
 
   MSG msg;

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "desktop_start.h"
 #include "win32_log.h"
 
 namespace ringdeck::engine::win32 {
@@ -96,6 +97,21 @@ bool Win32SetupDesktop::deleteRunValue(const char* key) {
 }
 
 bool Win32SetupDesktop::startProcess(const std::string& command) {
+  // On Vista and later "-install" usually runs elevated (from the setup): started from here the
+  // engine would run as administrator, and as the administrator whose password a standard user
+  // typed. The desktop's shell starts it as the person logged on, as the Run entry will at every
+  // logon. Without such a shell it is started from here, as before.
+  if (currentPlatform() == PlatformKind::NtSession && command.size() > 2 && command.front() == '"') {
+    const auto close = command.find('"', 1);
+    if (close != std::string::npos) {
+      const std::string program = command.substr(1, close - 1);
+      const auto rest = command.find_first_not_of(' ', close + 1);
+      if (ringdeck::win32::startThroughDesktopShell(
+              program, rest == std::string::npos ? std::string() : command.substr(rest))) {
+        return true;
+      }
+    }
+  }
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
