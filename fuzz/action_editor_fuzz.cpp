@@ -3,6 +3,7 @@
 // writes only what the editor offers, and a slot of a kind the editor does not offer changes
 // only after a response was picked for it.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -16,9 +17,12 @@ namespace {
 using namespace ringdeck;
 using namespace ringdeck::panel;
 
-void check(bool ok) {
-  if (!ok) std::abort();
+void check(bool ok, const char* what, int line) {
+  if (ok) return;
+  std::fprintf(stderr, "action_editor_fuzz.cpp:%d: check failed: %s\n", line, what);
+  std::abort();
 }
+#define CHECK(cond) check((cond), #cond, __LINE__)
 
 bool offeredKind(std::uint16_t kind) {
   return kind == 0 || kind == 1 || kind == 7 || kind == 8 || kind == 9 || kind == 16 || kind == 17;
@@ -78,7 +82,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       case 2: editor.KeyDown(in.byte() | (in.byte() << 8)); break;
       case 3: editor.KeyUp(in.byte() | (in.byte() << 8)); break;
       case 4: editor.SelectManualKey(in.byte() % 6 - 1, in.byte() % 30 - 2); break;
-      case 5: editor.WheelArrow(in.byte() & 1); break;
+      case 5: {
+        // An arrow clicked on a text that is no number shows the slot again as stored, which
+        // drops a response picked for it.
+        int amount = 0;
+        if (!ParseScrollAmount(editor.view.wheelText, amount)) responsePicked = false;
+        editor.WheelArrow(in.byte() & 1);
+        break;
+      }
       case 6: editor.view.wheelText = in.text(); break;
       case 7: editor.view.comment = in.text(); break;
       case 8: editor.view.frequency = static_cast<int>(in.byte() % 20) - 2; break;
@@ -88,22 +99,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto result = editor.StoreEditedAction();
         const ActionSlot& after = editor.editedSlot();
         if (result == ActionEditor::StoreResult::InvalidScrollAmount) {
-          check(std::memcmp(&before, &after, sizeof before) == 0);
+          CHECK(std::memcmp(&before, &after, sizeof before) == 0);
           break;
         }
         if (!offeredKind(before.kind) && !responsePicked) {
-          check(std::memcmp(&before, &after, sizeof before) == 0);
+          CHECK(std::memcmp(&before, &after, sizeof before) == 0);
           break;
         }
-        check(offeredKind(after.kind));
-        check(std::memchr(after.comment, 0, sizeof after.comment) != nullptr);
-        if ((after.kind == 16 || after.kind == 17) && before.kind != after.kind)
-          check(after.wheelNotches >= kMinScrollAmount && after.wheelNotches <= kMaxScrollAmount);
+        CHECK(offeredKind(after.kind));
+        CHECK(std::memchr(after.comment, 0, sizeof after.comment) != nullptr);
+        // A scroll action takes an amount the box accepts, unless it only changed direction
+        // and keeps the amount shown for the stored one.
+        const bool wasScroll = before.kind == 16 || before.kind == 17;
+        if ((after.kind == 16 || after.kind == 17) && before.kind != after.kind &&
+            !(wasScroll && after.wheelNotches == before.wheelNotches))
+          CHECK(after.wheelNotches >= kMinScrollAmount && after.wheelNotches <= kMaxScrollAmount);
         break;
       }
     }
-    check(editor.state.currentUserAction >= 0 && editor.state.currentUserAction < static_cast<int>(kUserActionCount));
-    check(editor.view.shownOverlay >= 0 && editor.view.shownOverlay <= 14);
+    CHECK(editor.state.currentUserAction >= 0 && editor.state.currentUserAction < static_cast<int>(kUserActionCount));
+    CHECK(editor.view.shownOverlay >= 0 && editor.view.shownOverlay <= 14);
   }
   return 0;
 }

@@ -345,10 +345,10 @@ ActionEditor::StoreResult ActionEditor::StoreEditedAction() {
       break;
     default: break;
   }
-  if (wheel) {
-    shownWheelFromSlot_ = true;
-    shownWheelText_ = view.wheelText;
-  }
+  // Once another response was stored, the slot no longer holds the amount that was shown: a
+  // scroll action picked again must be given an amount the box accepts.
+  shownWheelFromSlot_ = wheel;
+  if (wheel) shownWheelText_ = view.wheelText;
   return StoreResult::Stored;
 }
 

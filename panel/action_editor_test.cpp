@@ -341,6 +341,25 @@ TEST_F(ActionEditorTest, AStoredAmountTheBoxWouldNotAcceptIsKeptWhenLeftUntouche
   EXPECT_EQ(slot(kButton1).modifiers, ModControl);
 }
 
+TEST_F(ActionEditorTest, AnUntouchedAmountIsNoLongerKeptOnceAnotherResponseWasStored) {
+  for (const ResponseChoice between : {ResponseChoice::DoNothing, ResponseChoice::TypeKeystroke}) {
+    slot(kButton1) = ActionSlot{17, 0, 0, 0, 0, 0, {}, {}, {}};
+    editor.ShowUserAction(kButton1);
+    ASSERT_EQ(editor.view.wheelText, "0");
+    editor.ChooseResponse(between);
+    ASSERT_EQ(editor.StoreEditedAction(), ActionEditor::StoreResult::Stored);
+    const ActionSlot before = slot(kButton1);
+    // The box still says "0", but the slot holds no scroll amount any more.
+    editor.ChooseResponse(ResponseChoice::WheelDown);
+    EXPECT_EQ(editor.StoreEditedAction(), ActionEditor::StoreResult::InvalidScrollAmount);
+    EXPECT_EQ(std::memcmp(&slot(kButton1), &before, sizeof before), 0);
+    editor.view.wheelText = "3";
+    ASSERT_EQ(editor.StoreEditedAction(), ActionEditor::StoreResult::Stored);
+    EXPECT_EQ(slot(kButton1).kind, 17);
+    EXPECT_EQ(slot(kButton1).wheelNotches, 3);
+  }
+}
+
 TEST_F(ActionEditorTest, KindsTheMenuDoesNotOfferAreShownForWhatTheyAreAndKeptByteForByte) {
   struct Case {
     std::uint16_t kind;
