@@ -33,10 +33,24 @@ enum class OpenMode {
   ReadWriteCreateNew,   // read and write, created anew and empty (writers of a whole file)
 };
 
+// Attributes a file gets when an open creates or replaces it.
+enum class CreatedAttributes {
+  SettingsFile,  // hidden and archive: the settings file and what is written in its place
+  Archive,       // archive only: files the user saves to find again (exported sets, reports)
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
+  // Creates files with the settings file's attributes.
   virtual std::unique_ptr<FileAccess> open(const std::string& path, OpenMode mode) = 0;
+  // As open, with the attributes the caller chooses for a file it creates. Where files have
+  // no such attributes this is a plain open.
+  virtual std::unique_ptr<FileAccess> openWithAttributes(const std::string& path, OpenMode mode,
+                                                         CreatedAttributes attributes) {
+    (void)attributes;
+    return open(path, mode);
+  }
   virtual bool exists(const std::string& path) = 0;
   virtual bool remove(const std::string& path) = 0;
   // Puts source in place of target in one step (target may exist), keeping target's hidden and

@@ -53,7 +53,13 @@ class LimitedMemoryFile final : public FileAccess {
 }  // namespace
 
 std::unique_ptr<FileAccess> MemoryFileSystem::open(const std::string& path, OpenMode mode) {
+  return openWithAttributes(path, mode, CreatedAttributes::SettingsFile);
+}
+
+std::unique_ptr<FileAccess> MemoryFileSystem::openWithAttributes(const std::string& path, OpenMode mode,
+                                                                 CreatedAttributes created) {
   if (failOpen) return nullptr;
+  if (mode != OpenMode::ReadOnlyExisting && !readOnly.count(path)) attributes[path] = created;
   auto it = files.find(path);
   if (mode != OpenMode::ReadOnlyExisting && readOnly.count(path)) return nullptr;
   switch (mode) {

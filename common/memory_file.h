@@ -43,7 +43,12 @@ class MemoryFileSystem final : public FileSystem {
   std::set<std::string> readOnly;
   bool failReplace = false;
 
+  // The attributes each file was last opened for writing with (open: the settings file's).
+  std::map<std::string, CreatedAttributes> attributes;
+
   std::unique_ptr<FileAccess> open(const std::string& path, OpenMode mode) override;
+  std::unique_ptr<FileAccess> openWithAttributes(const std::string& path, OpenMode mode,
+                                                 CreatedAttributes created) override;
   bool exists(const std::string& path) override { return files.count(path) != 0; }
   bool remove(const std::string& path) override { return files.erase(path) != 0; }
   bool replace(const std::string& source, const std::string& target) override;

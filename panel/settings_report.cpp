@@ -53,8 +53,12 @@ std::string proposedReportFileName(const SettingsStore& store) {
 ReportResult ExportAsText(FileSystem& files, const SettingsStore& store,
                           const LayoutCharTable& layout, const std::string& reportPath) {
   auto settings = files.open(store.settingsPath, OpenMode::ReadWriteOpenAlways);
+  // Reading is all the report needs: a settings file this user may read but not write (the
+  // setup could not grant the access) still gives its report.
+  if (!settings) settings = files.open(store.settingsPath, OpenMode::ReadOnlyExisting);
   if (!settings) return ReportResult::CannotOpenSettings;
-  auto report = files.open(reportPath, OpenMode::ReadWriteCreateNew);
+  // A report is for the user to find: archive only, never hidden like the settings file.
+  auto report = files.openWithAttributes(reportPath, OpenMode::ReadWriteCreateNew, CreatedAttributes::Archive);
   if (!report) return ReportResult::CannotCreateReport;
 
   const std::string text = SettingsReportText(layout, savedCurrentSet(*settings, store));

@@ -192,6 +192,10 @@ class FailingPathFileSystem final : public FileSystem {
   std::unique_ptr<FileAccess> open(const std::string& path, OpenMode mode) override {
     return path == failingPath ? nullptr : memory.open(path, mode);
   }
+  std::unique_ptr<FileAccess> openWithAttributes(const std::string& path, OpenMode mode,
+                                                 CreatedAttributes attributes) override {
+    return path == failingPath ? nullptr : memory.openWithAttributes(path, mode, attributes);
+  }
   bool exists(const std::string& path) override { return memory.exists(path); }
   bool remove(const std::string& path) override { return memory.remove(path); }
   bool replace(const std::string& s, const std::string& t) override { return memory.replace(s, t); }
@@ -288,6 +292,14 @@ TEST_F(ExportAsTextTest, SettingsFileThatCannotBeOpenedCreatesNoReport) {
   fs.failingPath = kPath;
   EXPECT_EQ(ExportAsText(fs, store, kUs, kReportPath), ReportResult::CannotOpenSettings);
   EXPECT_FALSE(fs.memory.exists(kReportPath));
+}
+
+TEST_F(ExportAsTextTest, TheReportIsAVisibleFileAndTheSettingsFileNeedOnlyBeReadable) {
+  fs.memory.readOnly.insert(kPath);  // a standard user the setup could not grant the access
+  store.currentSet = 2;
+  ASSERT_EQ(ExportAsText(fs, store, kUs, kReportPath), ReportResult::Written);
+  EXPECT_EQ(nameLine(), "alpha");
+  EXPECT_EQ(fs.memory.attributes.at(kReportPath), CreatedAttributes::Archive);
 }
 
 TEST_F(ExportAsTextTest, ReportThatCannotBeCreated) {

@@ -90,6 +90,12 @@ class Win32File final : public FileAccess {
 }  // namespace
 
 std::unique_ptr<FileAccess> Win32FileSystem::open(const std::string& path, OpenMode mode) {
+  return openWithAttributes(path, mode, CreatedAttributes::SettingsFile);
+}
+
+std::unique_ptr<FileAccess> Win32FileSystem::openWithAttributes(const std::string& path, OpenMode mode,
+                                                                CreatedAttributes attributes) {
+  const DWORD created = attributes == CreatedAttributes::Archive ? FILE_ATTRIBUTE_ARCHIVE : kAttributes;
   DWORD access = GENERIC_READ | GENERIC_WRITE;
   DWORD creation = OPEN_ALWAYS;
   switch (mode) {
@@ -104,7 +110,7 @@ std::unique_ptr<FileAccess> Win32FileSystem::open(const std::string& path, OpenM
       break;
   }
   HANDLE h = CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         creation, kAttributes | FILE_FLAG_RANDOM_ACCESS, nullptr);
+                         creation, created | FILE_FLAG_RANDOM_ACCESS, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     logLastError("CreateFileA");
     return nullptr;

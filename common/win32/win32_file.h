@@ -1,5 +1,6 @@
-// Files through CreateFileA, with the sharing and attributes every program of the suite uses:
-// shared for reading and writing, hidden and archive, random access. No program locks a file.
+// Files through CreateFileA, with the sharing every program of the suite uses: shared for reading
+// and writing, random access. No program locks a file. Created files are hidden and archive like
+// the settings file unless the caller asks for archive only (what the user saves to be seen).
 #pragma once
 
 #include <string>
@@ -11,6 +12,8 @@ namespace ringdeck::win32 {
 class Win32FileSystem final : public FileSystem {
  public:
   std::unique_ptr<FileAccess> open(const std::string& path, OpenMode mode) override;
+  std::unique_ptr<FileAccess> openWithAttributes(const std::string& path, OpenMode mode,
+                                                 CreatedAttributes attributes) override;
   bool exists(const std::string& path) override;
   bool remove(const std::string& path) override;
   bool replace(const std::string& source, const std::string& target) override;
