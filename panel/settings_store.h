@@ -50,6 +50,9 @@ class SettingsStore {
   // The current set; an all-zero record when currentSet is out of range.
   const SettingsRecord& current() const;
 
+  // The caption record 0 was named with at the last load (or empty global set).
+  const std::string& globalSettingsCaption() const { return globalCaption_; }
+
  private:
   FileSystem& files_;
   PeerMessenger& peers_;
