@@ -25,14 +25,26 @@ int RunUnix(const std::string& command, DWORD timeoutMs) {
   static std::atomic<unsigned> counter{0};
   const std::string marker = "/tmp/ringdeck-xinput-" + std::to_string(GetCurrentProcessId()) + "-" +
                              std::to_string(counter++);
-  // The marker appears whole (written, then renamed) once the command has ended.
-  const std::string script = command + "; echo $? > " + marker + ".part; mv " + marker + ".part " + marker;
-  std::string line = "/bin/sh -c \"";
-  for (char c : script) {
-    if (c == '"' || c == '\\') line += '\\';
-    line += c;
+  auto windowsPathOf = [](std::string p) {
+    for (char& c : p)
+      if (c == '/') c = '\\';
+    return "Z:" + p;
+  };
+  // The command goes to the shell in a script file, byte for byte: on a command line Wine's
+  // argument parsing keeps a backslash that the shell's quoting would then read again, and a
+  // typed "C:\x" arrived as "C:\\x". The marker appears whole (written, then renamed) once the
+  // command has ended.
+  const std::string script = command + "\necho $? > " + marker + ".part; mv " + marker + ".part " + marker + "\n";
+  {
+    HANDLE f = CreateFileA(windowsPathOf(marker + ".sh").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return -1;
+    DWORD put = 0;
+    const bool ok = WriteFile(f, script.data(), static_cast<DWORD>(script.size()), &put, nullptr) && put == script.size();
+    CloseHandle(f);
+    if (!ok) return -1;
   }
-  line += '"';
+  std::string line = "/bin/sh " + marker + ".sh";
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
@@ -40,14 +52,11 @@ int RunUnix(const std::string& command, DWORD timeoutMs) {
     return -1;
   if (process.hThread) CloseHandle(process.hThread);
   if (process.hProcess) CloseHandle(process.hProcess);
-  const std::string windowsMarker = "Z:" + [&] {
-    std::string p = marker;
-    for (char& c : p)
-      if (c == '/') c = '\\';
-    return p;
-  }();
+  const std::string windowsMarker = windowsPathOf(marker);
   std::string status;
-  if (!waitUntil([&] { return !(status = readSmallFile(windowsMarker)).empty(); }, timeoutMs)) return -1;
+  const bool ended = waitUntil([&] { return !(status = readSmallFile(windowsMarker)).empty(); }, timeoutMs);
+  DeleteFileA(windowsPathOf(marker + ".sh").c_str());
+  if (!ended) return -1;
   DeleteFileA(windowsMarker.c_str());
   return std::atoi(status.c_str());
 }
