@@ -9,7 +9,10 @@
 #include <vector>
 
 #include "Unit2.h"
+#include "Unit3.h"
 #include "device_map.h"
+#include "message_filter.h"
+#include "protocol.h"
 #include "resource.h"
 #include "settings_report.h"
 #include "template_layout.h"
@@ -196,8 +199,9 @@ TShuttleControlForm::~TShuttleControlForm() {
     if (font) DeleteObject(font);
 }
 
-bool TShuttleControlForm::Create(TForm2* about) {
+bool TShuttleControlForm::Create(TForm2* about, TForm3* createDialog) {
   about_ = about;
+  createDialog_ = createDialog;
   dpi_ = ScreenDpi();
   TemplateLayout layout;
   if (!ReadTemplateLayout(instance_, IDD_SHUTTLECONTROLFORM, dpi_, layout)) return false;
@@ -263,8 +267,13 @@ LRESULT CALLBACK TShuttleControlForm::WindowProc(HWND hwnd, UINT message, WPARAM
 }
 
 LRESULT TShuttleControlForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (streamTaken_ && message == reportNotify_ && reportNotify_ != 0) return ReportWindowProc(wParam, lParam);
   if (channelHandler_ && channelHandler_(message, hwnd_)) return 0;
   switch (message) {
+    case WM_ACTIVATEAPP:
+      if (wParam) OnAppActivate();
+      else OnAppDeactivate();
+      return 0;
     case WM_CREATE: return OnCreate() ? 0 : -1;
     case WM_COMMAND:
       OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
@@ -324,12 +333,26 @@ bool TShuttleControlForm::OnCreate() {
   SendMessageA(Item(IDC_WHEELBOX), EM_LIMITTEXT, 6, 0);
   SendMessageA(Item(IDC_WHEELUD), UDM_SETRANGE32, 0, 1000);
 
+  HWND renameBox = Item(IDC_TARGETAPPEDITBOX);
+  SendMessageA(renameBox, EM_LIMITTEXT, sizeof(SettingsRecord::name) - 1, 0);
+  SetWindowLongPtrA(renameBox, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  targetAppEditBoxDefault_ = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(renameBox, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TargetAppEditBoxProc)));
+  if (createDialog_) {
+    createDialog_->copyFromText = LabelText(IDC_SCOPYFROM);
+    createDialog_->executableFilter = LabelText(IDC_SEXECUTABLEFILTER);
+    createDialog_->onChosen = [this] { NewPreferences(); };
+  }
+  // The engine's reports must reach this window even when it runs elevated and the engine not.
+  reportNotify_ = RegisterWindowMessageA(kMsgReportNotify);
+  if (reportNotify_) ringdeck::win32::AllowMessagesThroughFilter(hwnd_, {reportNotify_});
+
   HWND keystrokeBox = Item(IDC_KEYSTROKEBOX);
   SetWindowLongPtrA(keystrokeBox, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   keystrokeBoxDefault_ = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrA(keystrokeBox, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(KeystrokeBoxProc)));
 
-  settingsPath_ = ringdeck::win32::systemDirectory() + "\\OrvanelRingDeck.pref";
+  store_.settingsPath = ringdeck::win32::systemDirectory() + "\\OrvanelRingDeck.pref";
   LoadSettingsAtStart();
   editor_.ShowUserAction(0);
   Render();
@@ -419,7 +442,7 @@ void TShuttleControlForm::AddHints() {
 
 void TShuttleControlForm::LoadSettingsAtStart() {
   const std::string global = LabelText(IDC_SGLOBALSETTINGS);
-  if (!store_.LoadSettingsFile(settingsPath_, global)) {
+  if (!store_.LoadSettingsFile(store_.settingsPath, global)) {
     // The window needs at least the global set: it opens on an empty one and says so. A later
     // save writes the file anew if it can.
     store_.UseEmptyGlobalSet(global);
@@ -491,6 +514,8 @@ void TShuttleControlForm::RefreshSettingsStatus() {
                                                                    : IDC_NOINFOONSETTINGSLABEL;
   for (int id : {IDC_CUSTOMIZEDSETTINGSLABEL, IDC_FACTORYSETTINGSLABEL, IDC_NOINFOONSETTINGSLABEL})
     ShowWindow(Item(id), id == shown ? SW_SHOWNA : SW_HIDE);
+  const UINT state = MF_BYCOMMAND | (status.setLevelEntriesEnabled ? MF_ENABLED : MF_GRAYED);
+  for (UINT id : {IDM_REMOVESETTINGS, IDM_CHANGETARGETAPP, IDM_RENAMESETTINGS}) EnableMenuItem(mainMenu_, id, state);
 }
 
 void TShuttleControlForm::OnCommand(int id, int notification, HWND control) {
@@ -514,7 +539,14 @@ void TShuttleControlForm::OnCommand(int id, int notification, HWND control) {
       else if (notification == EN_KILLFOCUS) KeystrokeBoxExit();
       break;
     case IDC_USERACTIONBOX: if (notification == CBN_SELCHANGE) UserActionBoxChange(); break;
-    case IDC_TARGETAPPBOX: if (notification == CBN_SELCHANGE) TargetAppOnClick(); break;
+    case IDC_TARGETAPPBOX:
+      if (notification == CBN_SELCHANGE) TargetAppOnClick();
+      else if (notification == CBN_DROPDOWN) TargetAppBoxDropDown();
+      else if (notification == CBN_KILLFOCUS) TargetAppBoxExit();
+      break;
+    case IDC_TARGETAPPEDITBOX:
+      if (notification == EN_KILLFOCUS) TargetAppEditBoxExit();
+      break;
     case IDC_FREQUENCYBOX:
       if (notification == CBN_SELCHANGE)
         editor_.view.frequency = static_cast<int>(SendMessageA(Item(id), CB_GETCURSEL, 0, 0));
@@ -539,6 +571,12 @@ void TShuttleControlForm::OnCommand(int id, int notification, HWND control) {
     case IDM_HELP: OrvanelRingDeckHelp1Click(); break;
     case IDM_ABOUT: ShowAboutBox(); break;
     case IDM_EXPORTSETTINGSINFO: ExportAsText(); break;
+    case IDM_NEWPREFERENCES: NewPreferences1Click(); break;
+    case IDM_RENAMESETTINGS: Changecurrentpropertyname1Click(); break;
+    case IDM_CHANGETARGETAPP: OnChangeTargetApp(); break;
+    case IDM_REMOVESETTINGS: DeletePreferences1Click(); break;
+    case IDM_IMPORTSETTINGS: Importpreferences1Click(); break;
+    case IDM_EXPORTSETTINGS: Exportpreferences1Click(); break;
     default: break;
   }
 }
@@ -675,6 +713,7 @@ void TShuttleControlForm::TargetAppOnClick() {
   store_.currentSet = static_cast<std::uint32_t>(entry);
   editor_.ShowUserAction(0);
   Render();
+  live_.liveSelectionEnabled = true;
 }
 
 void TShuttleControlForm::WheelUDClick(bool up) {
@@ -704,7 +743,7 @@ void TShuttleControlForm::UndoButtonClick() {
 }
 
 bool TShuttleControlForm::SaveSettings() {
-  if (store_.SaveSettingsFile(settingsPath_, store_.recordCount)) return true;
+  if (store_.SaveSettingsFile(store_.settingsPath, store_.recordCount)) return true;
   ErrorBox(IDC_SCANNOTOPENSETTINGS, IDC_SINTERNALERROR);
   return false;
 }
@@ -732,6 +771,8 @@ bool TShuttleControlForm::ControlFormOnCloseQuery() {
 }
 
 void TShuttleControlForm::ControlFormOnClose() {
+  // Closed while in front: the report stream goes back now, not to a window that is gone.
+  if (streamTaken_) OnAppDeactivate();
   if (keyboardHook_ && !UnhookWindowsHookEx(keyboardHook_)) logLastError("UnhookWindowsHookEx");
   keyboardHook_ = nullptr;
   g_hookForm = nullptr;
@@ -762,6 +803,7 @@ void TShuttleControlForm::OrvanelRingDeckHelp1Click() {
 }
 
 void TShuttleControlForm::SpeedButton2Click() {
+  TargetAppPopupPopup();
   POINT at;
   GetCursorPos(&at);
   const int command = static_cast<int>(TrackPopupMenu(GetSubMenu(targetAppMenu_, 0),
@@ -770,20 +812,25 @@ void TShuttleControlForm::SpeedButton2Click() {
   if (command) OnCommand(command, 0, nullptr);
 }
 
-void TShuttleControlForm::ExportAsText() {
-  std::string file = proposedReportFileName(store_);
+bool TShuttleControlForm::RunSaveDialog(std::string& file, const std::string& filter, const char* extension) {
   file.resize(MAX_PATH + 1, '\0');
-  const std::string filter = dialogFilter(LabelText(IDC_SEXPORTEDSETTINGSINFOFILTER));
+  const std::string filters = dialogFilter(filter);
   OPENFILENAMEA dialog{};
   dialog.lStructSize = sizeof dialog;
   dialog.hwndOwner = hwnd_;
-  dialog.lpstrFilter = filter.c_str();
+  dialog.lpstrFilter = filters.c_str();
   dialog.lpstrFile = file.data();
   dialog.nMaxFile = MAX_PATH;
-  dialog.lpstrDefExt = "txt";
+  dialog.lpstrDefExt = extension;
   dialog.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_EXPLORER | OFN_NOCHANGEDIR;
-  if (!GetSaveFileNameA(&dialog)) return;
+  if (!GetSaveFileNameA(&dialog)) return false;
   file.resize(std::strlen(file.c_str()));
+  return true;
+}
+
+void TShuttleControlForm::ExportAsText() {
+  std::string file = proposedReportFileName(store_);
+  if (!RunSaveDialog(file, LabelText(IDC_SEXPORTEDSETTINGSINFOFILTER), "txt")) return;
   switch (::ringdeck::panel::ExportAsText(files_, store_, layoutChars_, file)) {
     case ReportResult::Written: break;
     case ReportResult::CannotOpenSettings: ErrorBox(IDC_SCANNOTOPENSETTINGS, IDC_SINTERNALERROR); break;
@@ -792,6 +839,228 @@ void TShuttleControlForm::ExportAsText() {
       ErrorBox(IDC_SUNABLEEXPORTUNKNOWN, IDC_SUNABLEEXPORTTITLE);
       break;
   }
+}
+
+// --- Live device selection ---------------------------------------------------------------------
+
+void TShuttleControlForm::OnAppActivate() {
+  streamTaken_ = true;
+  // Registered anew each time, and the engine looked up each time: it may have started or
+  // restarted while this window was in the background.
+  reportNotify_ = RegisterWindowMessageA(kMsgReportNotify);
+  const UINT request = RegisterWindowMessageA(kMsgReportRequest);
+  previousListener_ = kNoPreviousListener;
+  if (!reportNotify_ || !request) return;
+  HWND engine = FindWindowA(kEngineWindowClass, nullptr);
+  if (!engine) return;
+  previousListener_ = static_cast<std::int32_t>(
+      SendMessageA(engine, request, kReportExchange, reinterpret_cast<LPARAM>(hwnd_)));
+}
+
+void TShuttleControlForm::OnAppDeactivate() {
+  streamTaken_ = false;
+  live_.Deactivated();
+  const UINT request = RegisterWindowMessageA(kMsgReportRequest);
+  if (!request || !RegisterWindowMessageA(kMsgReportNotify)) return;
+  HWND engine = FindWindowA(kEngineWindowClass, nullptr);
+  if (!engine) return;
+  const ListenerRequest back = HandBackRequest(previousListener_);
+  SendMessageA(engine, request, back.wParam, static_cast<LPARAM>(back.lParam));
+}
+
+LRESULT TShuttleControlForm::ReportWindowProc(WPARAM wParam, LPARAM lParam) {
+  // The engine's reader waits for the answer: give it at once, then select. A message box the
+  // selection may show (a refused scroll amount) then never holds the device up.
+  if (InSendMessage()) ReplyMessage(kReportTaken);
+  const auto position = live_.DecodeAndSelect(static_cast<std::uint32_t>(wParam), static_cast<std::uint32_t>(lParam));
+  if (position) {
+    HWND list = Item(IDC_USERACTIONBOX);
+    const int noted = static_cast<int>(SendMessageA(list, CB_GETCURSEL, 0, 0));
+    if (*position != noted) {
+      SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(*position), 0);
+      UserActionBoxChange();
+    }
+  }
+  return kReportTaken;
+}
+
+void TShuttleControlForm::TargetAppBoxDropDown() { live_.liveSelectionEnabled = false; }
+
+void TShuttleControlForm::TargetAppBoxExit() { live_.liveSelectionEnabled = true; }
+
+// --- Operations on whole sets ---------------------------------------------------------------------
+
+void TShuttleControlForm::TargetAppPopupPopup() {
+  const UINT state = MF_BYCOMMAND | (store_.currentSet != 0 ? MF_ENABLED : MF_GRAYED);
+  HMENU popup = GetSubMenu(targetAppMenu_, 0);
+  for (UINT id : {IDM_REMOVESETTINGS, IDM_CHANGETARGETAPP, IDM_RENAMESETTINGS}) EnableMenuItem(popup, id, state);
+}
+
+void TShuttleControlForm::ShowSetOperationResult(SetOperationResult result) {
+  if (result == SetOperationResult::SaveFailed || result == SetOperationResult::ReloadFailed)
+    ErrorBox(IDC_SCANNOTOPENSETTINGS, IDC_SINTERNALERROR);
+  if (result == SetOperationResult::SaveFailed) return;  // nothing changed
+  FillTargetAppBox();
+  editor_.ShowUserAction(0);
+  Render();
+}
+
+void TShuttleControlForm::NewPreferences1Click() {
+  if (!createDialog_) return;
+  createDialog_->Show(LabelText(IDC_SCOPYFROM) + windowText(Item(IDC_TARGETAPPBOX)));
+}
+
+void TShuttleControlForm::NewPreferences() {
+  const SetOperationResult result = ::ringdeck::panel::NewPreferences(store_, createDialog_->copyMode, createDialog_->chosenFile);
+  if (result == SetOperationResult::TargetNameTooLong) {
+    std::string text = LabelText(IDC_STARGETNAMETOOLONG);
+    if (const std::size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, createDialog_->chosenFile);
+    MessageBoxA(nullptr, text.c_str(), LabelText(IDC_STARGETAPPLICATIONSELECTION).c_str(), MB_ICONEXCLAMATION);
+    return;
+  }
+  ShowSetOperationResult(result);
+}
+
+void TShuttleControlForm::Changecurrentpropertyname1Click() {
+  if (store_.currentSet == 0) return;
+  renaming_ = true;
+  renameKeyPressed_ = 0;
+  HWND box = Item(IDC_TARGETAPPEDITBOX);
+  SetWindowTextA(box, windowText(Item(IDC_TARGETAPPBOX)).c_str());
+  ShowWindow(Item(IDC_TARGETAPPBOX), SW_HIDE);
+  ShowWindow(box, SW_SHOW);
+  SetFocus(box);
+  SendMessageA(box, EM_SETSEL, 0, -1);
+}
+
+void TShuttleControlForm::TargetAppEditBoxKeyUp(UINT key) {
+  if (!renaming_) return;
+  if (key == VK_RETURN) {
+    const std::string name = windowText(Item(IDC_TARGETAPPEDITBOX));
+    RenameCurrentSet(store_, name);
+    HWND list = Item(IDC_TARGETAPPBOX);
+    const std::string shown(fieldText(store_.current().name));
+    SendMessageA(list, CB_DELETESTRING, store_.currentSet, 0);
+    SendMessageA(list, CB_INSERTSTRING, store_.currentSet, reinterpret_cast<LPARAM>(shown.c_str()));
+    TargetAppEditBoxExit();
+  } else if (key == VK_ESCAPE) {
+    TargetAppEditBoxExit();
+  }
+}
+
+void TShuttleControlForm::TargetAppEditBoxExit() {
+  if (!renaming_) return;
+  renaming_ = false;  // first: hiding the box takes its focus and comes back here
+  HWND list = Item(IDC_TARGETAPPBOX);
+  const bool hadFocus = GetFocus() == Item(IDC_TARGETAPPEDITBOX);
+  ShowWindow(Item(IDC_TARGETAPPEDITBOX), SW_HIDE);
+  ShowWindow(list, SW_SHOW);
+  SendMessageA(list, CB_SETCURSEL, store_.currentSet, 0);
+  if (hadFocus) SetFocus(list);
+}
+
+LRESULT CALLBACK TShuttleControlForm::TargetAppEditBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* form = reinterpret_cast<TShuttleControlForm*>(GetWindowLongPtrA(box, GWLP_USERDATA));
+  switch (message) {
+    // Enter and Escape are the box's own keys, not the window's default and cancel buttons.
+    case WM_GETDLGCODE: return CallWindowProcA(form->targetAppEditBoxDefault_, box, message, wParam, lParam) | DLGC_WANTALLKEYS;
+    case WM_KEYDOWN:
+      // A release counts only after its press in the box: the Enter that chose "Rename
+      // Settings" from a menu is released in the box and must not end the rename at once.
+      if (wParam == VK_RETURN || wParam == VK_ESCAPE) form->renameKeyPressed_ = static_cast<UINT>(wParam);
+      break;
+    case WM_KEYUP:
+      if (static_cast<UINT>(wParam) == form->renameKeyPressed_) {
+        form->renameKeyPressed_ = 0;
+        form->TargetAppEditBoxKeyUp(static_cast<UINT>(wParam));
+      }
+      return 0;
+    case WM_CHAR:
+      if (wParam == '\r' || wParam == 27) return 0;  // no beep
+      break;
+    default: break;
+  }
+  return CallWindowProcA(form->targetAppEditBoxDefault_, box, message, wParam, lParam);
+}
+
+bool TShuttleControlForm::LocateTargetApplication(SettingsRecord& record) {
+  const std::string filter = dialogFilter(LabelText(IDC_SEXECUTABLEFILTER));
+  char file[MAX_PATH + 1] = {};
+  OPENFILENAMEA dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = hwnd_;
+  dialog.lpstrFilter = filter.c_str();
+  dialog.lpstrFile = file;
+  dialog.nMaxFile = MAX_PATH;
+  dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER | OFN_NOCHANGEDIR;
+  if (!GetOpenFileNameA(&dialog)) return false;
+  if (SetTargetApplication(record, file)) return true;
+  std::string text = LabelText(IDC_STARGETNAMETOOLONG);
+  if (const std::size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, FileNameOf(file));
+  MessageBoxA(nullptr, text.c_str(), LabelText(IDC_STARGETAPPLICATIONSELECTION).c_str(), MB_ICONEXCLAMATION);
+  return false;
+}
+
+void TShuttleControlForm::OnChangeTargetApp() {
+  if (store_.currentSet == 0 || store_.currentSet >= store_.recordCount) return;
+  SettingsRecord scratch = store_.records[store_.currentSet];
+  if (LocateTargetApplication(scratch)) store_.records[store_.currentSet] = scratch;
+}
+
+void TShuttleControlForm::DeletePreferences1Click() {
+  if (MessageBoxA(nullptr, LabelText(IDC_SSURETOREMOVE).c_str(), LabelText(IDC_SCONFIRMREQUEST).c_str(),
+                  MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2 | MB_TASKMODAL) != IDOK)
+    return;
+  const SetOperationResult result = RemoveCurrentSet(store_);
+  if (result == SetOperationResult::NothingToDo) return;
+  ShowSetOperationResult(result);
+}
+
+void TShuttleControlForm::Importpreferences1Click() {
+  live_.liveSelectionEnabled = false;
+  if (importDirectory_.empty()) importDirectory_ = programFolder() + "\\Settings";
+  const std::string filter = dialogFilter(LabelText(IDC_SIMPORTFILTER));
+  char file[MAX_PATH + 1] = {};
+  OPENFILENAMEA dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = hwnd_;
+  dialog.lpstrFilter = filter.c_str();
+  dialog.lpstrFile = file;
+  dialog.nMaxFile = MAX_PATH;
+  dialog.lpstrInitialDir = importDirectory_.c_str();
+  dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_READONLY | OFN_EXPLORER | OFN_NOCHANGEDIR;
+  SetOperationResult result = SetOperationResult::NothingToDo;
+  if (GetOpenFileNameA(&dialog)) {
+    SettingsRecord scratch{};
+    switch (ReadImportFile(files_, file, scratch)) {
+      case ImportReadResult::Unreadable: ErrorBox(IDC_SUNABLEIMPORTUNKNOWN, IDC_SUNABLEIMPORTTITLE); break;
+      case ImportReadResult::FormatNotValid: ErrorBox(IDC_SUNABLEIMPORTFORMATNOTVALID, IDC_SUNABLEIMPORTTITLE); break;
+      case ImportReadResult::Read: {
+        bool located = true;
+        if (ImportNeedsTarget(scratch)) {
+          ErrorBox(IDC_SAFTERCLICKINGOK, IDC_STARGETAPPLICATIONSELECTION, MB_ICONQUESTION);
+          located = LocateTargetApplication(scratch);
+        }
+        if (!located) break;
+        result = AppendImportedSet(store_, scratch);
+        if (result == SetOperationResult::Done)
+          ErrorBox(IDC_SIMPORTSUCCESSFULL, IDC_SIMPORTSUCCESSFULLTITLE, MB_ICONQUESTION | MB_TASKMODAL);
+        break;
+      }
+    }
+  }
+  if (result == SetOperationResult::SaveFailed || result == SetOperationResult::ReloadFailed)
+    ErrorBox(IDC_SCANNOTOPENSETTINGS, IDC_SINTERNALERROR);
+  if (result != SetOperationResult::SaveFailed && result != SetOperationResult::NothingToDo) FillTargetAppBox();
+  editor_.ShowUserAction(0);
+  Render();
+  live_.liveSelectionEnabled = true;
+}
+
+void TShuttleControlForm::Exportpreferences1Click() {
+  std::string file = ProposedExportFileName(store_);
+  if (!RunSaveDialog(file, LabelText(IDC_SEXPORTEDSETTINGSFILTER), "pref")) return;
+  if (!ExportSet(files_, store_.current(), file)) ErrorBox(IDC_SUNABLEEXPORTUNKNOWN, IDC_SUNABLEEXPORTTITLE);
 }
 
 }  // namespace ringdeck::panel::win32

@@ -16,6 +16,8 @@
 #include "action_editor.h"
 #include "control_form.h"
 #include "layout_chars.h"
+#include "live_selection.h"
+#include "set_operations.h"
 #include "settings_store.h"
 #include "template_layout.h"
 #include "win32_file.h"
@@ -24,6 +26,7 @@
 namespace ringdeck::panel::win32 {
 
 class TForm2;
+class TForm3;
 
 // The editor's words, read from the window's own layout: hidden labels, toggle buttons and the
 // entries of the response and manual key menus.
@@ -46,7 +49,7 @@ class TShuttleControlForm {
   TShuttleControlForm& operator=(const TShuttleControlForm&) = delete;
 
   // Builds the window (hidden) and everything it owns; false when it cannot be made.
-  bool Create(TForm2* about);
+  bool Create(TForm2* about, TForm3* createDialog);
   void Show(int showCommand);
   HWND handle() const { return hwnd_; }
   // Keyboard navigation between the controls; true when the message was used.
@@ -62,6 +65,7 @@ class TShuttleControlForm {
  private:
   static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
   static LRESULT CALLBACK KeystrokeBoxProc(HWND, UINT, WPARAM, LPARAM);
+  static LRESULT CALLBACK TargetAppEditBoxProc(HWND, UINT, WPARAM, LPARAM);
   static LRESULT CALLBACK KeyboardHookProc(int code, WPARAM wParam, LPARAM lParam);
   static void PaintPicture(HWND picture, HDC dc, void* form);
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -92,6 +96,31 @@ class TShuttleControlForm {
   void OrvanelRingDeckHelp1Click();
   void SpeedButton2Click();
   void ExportAsText();
+
+  // Live device selection: the report stream while the application is in front.
+  void OnAppActivate();
+  void OnAppDeactivate();
+  LRESULT ReportWindowProc(WPARAM wParam, LPARAM lParam);
+  void TargetAppBoxDropDown();
+  void TargetAppBoxExit();
+
+  // Operations on whole sets.
+  void NewPreferences1Click();
+  void NewPreferences();
+  void Changecurrentpropertyname1Click();
+  void TargetAppEditBoxKeyUp(UINT key);
+  void TargetAppEditBoxExit();
+  void OnChangeTargetApp();
+  void DeletePreferences1Click();
+  void Importpreferences1Click();
+  void Exportpreferences1Click();
+  bool LocateTargetApplication(SettingsRecord& record);
+  void TargetAppPopupPopup();
+  // After an operation that saved and reloaded: the refilled box, user action 0 of the
+  // current set, or the error box of a failed save.
+  void ShowSetOperationResult(SetOperationResult result);
+  // A save dialog of the window; false when cancelled.
+  bool RunSaveDialog(std::string& file, const std::string& filter, const char* extension);
 
   // "store the edited action" with the window's side of a refusal; false stops the caller.
   bool StoreEditedAction();
@@ -130,6 +159,16 @@ class TShuttleControlForm {
   WNDPROC keystrokeBoxDefault_ = nullptr;
   bool rendering_ = false;
   TForm2* about_ = nullptr;
+  TForm3* createDialog_ = nullptr;
+  WNDPROC targetAppEditBoxDefault_ = nullptr;
+  bool renaming_ = false;
+  UINT renameKeyPressed_ = 0;  // Enter or Escape pressed in the rename box, until released
+  std::string importDirectory_;  // the import dialog's initial folder, set at its first use
+
+  LiveSelection live_;
+  bool streamTaken_ = false;  // between activation and deactivation
+  std::int32_t previousListener_ = kNoPreviousListener;
+  UINT reportNotify_ = 0;
   std::function<bool(UINT, HWND)> channelHandler_;
 
   ringdeck::win32::Win32FileSystem files_;
@@ -139,7 +178,6 @@ class TShuttleControlForm {
   LayoutCharTable layoutChars_;
   ActionEditor editor_{store_, captions_, layoutChars_};
   QuitRules quit_;
-  std::string settingsPath_;
 };
 
 // The picture control of the main window and the about box: draws a bitmap scaled to its size

@@ -7,6 +7,7 @@
 #include "message_filter.h"
 #include "Unit1.h"
 #include "Unit2.h"
+#include "Unit3.h"
 #include "win32_log.h"
 
 using namespace ringdeck::panel::win32;
@@ -24,7 +25,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
 
   TShuttleControlForm form(instance);
   TForm2 about(instance);
-  if (!form.Create(&about) || !about.Create()) {
+  TForm3 createDialog(instance);
+  if (!createDialog.Create() || !form.Create(&about, &createDialog) || !about.Create()) {
     MessageBoxA(nullptr, "The control panel window cannot be created.", "Orvanel RingDeck", MB_ICONERROR);
     return 1;
   }
@@ -47,7 +49,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
     if (serveChannel(msg.message, msg.hwnd)) continue;
-    if (about.PreTranslate(msg) || form.PreTranslate(msg)) continue;
+    if (about.PreTranslate(msg) || createDialog.PreTranslate(msg) || form.PreTranslate(msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }

@@ -1,182 +1,12 @@
 // "Orvanel RingDeck.exe" under Wine, used as a person uses it: real X input (clicks at its
 // controls, keys typed into it) through xdotool, then reading back what the window shows, the
 // settings file it wrote and what the engine then types.
-#include <gtest/gtest.h>
+#include "panel_wine_fixture.h"
 
-#include <windows.h>
-#include <commctrl.h>
-
-#include <cstring>
-#include <memory>
-#include <vector>
-
-#include "device_map.h"
 #include "device_table.h"
-#include "engine_test_support.h"
-#include "protocol.h"
-#include "resource.h"
-#include "settings_io.h"
-#include "win32_file.h"
-#include "wine_support.h"
-#include "x_input.h"
 
 namespace ringdeck::wine {
 namespace {
-
-using ringdeck::testing::keystrokeSlot;
-using namespace ringdeck::panel;
-
-const std::string kPanelExe = windowsPath(RINGDECK_PANEL_EXE);
-const std::string kHelperExe = windowsPath(RINGDECK_HELPER_EXE);
-const std::string kEngineVirtual = windowsPath(RINGDECK_ENGINE_VIRTUAL);
-// Screenshots land in the build folder, named after the screen's DPI when it is not 96.
-std::string shotPath(const std::string& name) {
-  HDC screen = GetDC(nullptr);
-  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
-  return std::string(RINGDECK_SHOT_DIR) + "/" + name + (dpi == 96 ? "" : "-" + std::to_string(dpi) + "dpi") + ".png";
-}
-
-constexpr int kButton1Slot = SlotIndex::button(0);
-
-std::vector<SettingsRecord> fixtureSets() {
-  std::vector<SettingsRecord> sets(2);
-  setName(sets[0], "Global Settings");
-  sets[0].slots[kButton1Slot] = keystrokeSlot(ModControl, 'Z', kRepeatOnce, true);
-  setComment(sets[0].slots[kButton1Slot], "Undo");
-  sets[0].slots[SlotIndex::button(4)] = keystrokeSlot(0, 'Q', kRepeatOnce, true);
-  setName(sets[1], "Editor");
-  setTargetApp(sets[1], "Editor.exe");
-  return sets;
-}
-
-std::string windowText(HWND w) {
-  char text[512] = {};
-  SendMessageTimeoutA(w, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, nullptr);
-  return text;
-}
-
-// The message box of the given caption that the control panel shows, if any.
-HWND findBox(const char* caption) { return FindWindowA("#32770", caption); }
-
-std::string boxText(HWND box) {
-  std::string text;
-  EnumChildWindows(box, [](HWND child, LPARAM out) -> BOOL {
-    char cls[32] = {};
-    GetClassNameA(child, cls, sizeof cls);
-    if (lstrcmpiA(cls, "Static") == 0) {
-      const std::string t = windowText(child);
-      if (!t.empty()) *reinterpret_cast<std::string*>(out) += t;
-    }
-    return TRUE;
-  }, reinterpret_cast<LPARAM>(&text));
-  return text;
-}
-
-HWND boxButton(HWND box, const char* caption) {
-  struct Find { const char* caption; HWND found; } find{caption, nullptr};
-  EnumChildWindows(box, [](HWND child, LPARAM p) -> BOOL {
-    auto* f = reinterpret_cast<Find*>(p);
-    if (windowText(child) == f->caption) {
-      f->found = child;
-      return FALSE;
-    }
-    return TRUE;
-  }, reinterpret_cast<LPARAM>(&find));
-  return find.found;
-}
-
-class PanelUnderWine : public ::testing::Test {
- protected:
-  void SetUp() override {
-    path_ = settingsFilePath(ringdeck::win32::systemDirectory());
-    writeSettings(fixtureSets());
-    // A save tells the helper or starts it: a stand-in answers, so that no real helper outlives
-    // a test (the one test of the start removes it).
-    helper_ = std::make_unique<StandInWindow>(kHelperWindowClass, "", [](UINT, WPARAM, LPARAM, LRESULT&) { return false; });
-  }
-  void TearDown() override {
-    panel_.reset();
-    helper_.reset();
-    files_.remove(path_);
-  }
-
-  void writeSettings(const std::vector<SettingsRecord>& sets) {
-    auto f = files_.open(path_, OpenMode::ReadWriteCreateNew);
-    ASSERT_TRUE(f);
-    ASSERT_TRUE(writeSettingsFile(*f, sets));
-  }
-  std::vector<SettingsRecord> readSettings() {
-    auto f = files_.open(path_, OpenMode::ReadWriteOpenAlways);
-    if (!f) return {};
-    auto records = readAllSettingsRecords(*f);
-    return records ? *records : std::vector<SettingsRecord>{};
-  }
-  // Read only, so that it also reads a file no one may write.
-  std::vector<std::uint8_t> fileBytes() {
-    auto f = files_.open(path_, OpenMode::ReadOnlyExisting);
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(f ? f->size().value_or(0) : 0));
-    if (f && !bytes.empty() && f->readAt(0, bytes) != bytes.size()) bytes.clear();
-    return bytes;
-  }
-
-  void startPanel(const std::string& exe = kPanelExe) {
-    panel_ = std::make_unique<ChildProcess>();
-    ASSERT_TRUE(panel_->start(exe, ""));
-    ASSERT_TRUE(waitUntil([&] {
-      window_ = FindWindowA("TShuttleControlForm", "Orvanel RingDeck");
-      return window_ && IsWindowVisible(window_);
-    }, 15000));
-    // Its first paint and focus settle before the first click.
-    Sleep(300);
-  }
-  HWND item(int id) const { return GetDlgItem(window_, id); }
-  std::string text(int id) const { return windowText(item(id)); }
-  int selection(int id) const { return static_cast<int>(SendMessageA(item(id), CB_GETCURSEL, 0, 0)); }
-  bool textBecomes(int id, const std::string& expected, DWORD ms = 5000) {
-    return waitUntil([&] { return text(id) == expected; }, ms);
-  }
-  bool selectionBecomes(int id, int expected, DWORD ms = 5000) {
-    return waitUntil([&] { return selection(id) == expected; }, ms);
-  }
-  void click(int id) { ASSERT_TRUE(XClickWindow(item(id))); }
-  HWND focusOfPanel() const {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    GetGUIThreadInfo(GetWindowThreadProcessId(window_, nullptr), &info);
-    return info.hwndFocus;
-  }
-  // Clicks the device picture at a pixel of the picture's own (96 DPI) coordinates.
-  void clickPicture(int x, int y) {
-    POINT at{0, 0};
-    ClientToScreen(item(IDC_SHUTTLEIMAGE), &at);
-    RECT r;
-    GetClientRect(item(IDC_SHUTTLEIMAGE), &r);
-    ASSERT_TRUE(XClickAt(at.x + x * r.right / kDevicePictureWidth, at.y + y * r.bottom / kDevicePictureHeight));
-  }
-  // Answers the control panel's confirm box with a click on one of its buttons.
-  std::string answerBox(const char* caption, const char* button) {
-    HWND box = nullptr;
-    if (!waitUntil([&] { return (box = findBox(caption)) != nullptr && IsWindowVisible(box); }, 5000)) return "<no box>";
-    const std::string t = boxText(box);
-    HWND b = boxButton(box, button);
-    if (!b || !XClickWindow(b)) return "<no button>";
-    waitUntil([&] { return !IsWindow(box); }, 5000);
-    return t;
-  }
-  // Selects a user action by its list position through the keyboard, as a person may.
-  void selectKeystrokeBoxOf(int position) {
-    ASSERT_EQ(position, 0);  // the fixture's keystroke action
-    click(IDC_KEYSTROKEBOX);
-    ASSERT_TRUE(waitUntil([&] { return focusOfPanel() == item(IDC_KEYSTROKEBOX); }));
-  }
-
-  ringdeck::win32::Win32FileSystem files_;
-  std::string path_;
-  std::unique_ptr<ChildProcess> panel_;
-  std::unique_ptr<StandInWindow> helper_;
-  HWND window_ = nullptr;
-};
 
 TEST_F(PanelUnderWine, OpensOnButton1OfTheGlobalSet) {
   startPanel();
@@ -452,6 +282,13 @@ TEST_F(PanelUnderWine, ApplyMakesTheEngineTypeTheNewKeystroke) {
     const auto sets = readSettings();
     return !sets.empty() && sets[0].slots[kButton1Slot].keyCode == 'M';
   }));
+  // With the panel in front the device picks controls in it: the keystroke goes to another
+  // program's window.
+  HWND other = CreateWindowExA(0, "STATIC", "Another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200,
+                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  ASSERT_NE(other, nullptr);
+  SetForegroundWindow(other);
+  ASSERT_TRUE(waitUntil([&] { return GetForegroundWindow() == other; }));
   Sleep(300);
   observer.clear();
   const std::uint8_t press[8] = {0, 0, 0, 0, 1, 0, 0, 0};
@@ -465,6 +302,7 @@ TEST_F(PanelUnderWine, ApplyMakesTheEngineTypeTheNewKeystroke) {
   Sleep(300);
   EXPECT_EQ(observer.lines(), (std::vector<std::string>{"key 10 down extra=1", "key 4D down extra=1",
                                                         "key 4D up extra=1", "key 10 up extra=1"}));
+  DestroyWindow(other);
   if (HWND w = FindWindowA(kEngineWindowClass, nullptr)) SendMessageA(w, WM_QUIT, 0, 0);
   engine.wait(5000);
 }
