@@ -58,16 +58,25 @@ bool SettingsStore::LoadSettingsFile(const std::string& path,
   const auto count = settingsRecordCount(*file);
   if (!count || *count == 0) return false;
 
-  std::vector<SettingsRecord> loaded;
+  // Read into the buffer the load before last left behind: creating, importing and removing a
+  // set each load the whole file again, and fresh memory for thousands of sets costs more than
+  // reading them (Wine: some 270 ms for 65 MB, against 120 ms for the read).
+  std::vector<SettingsRecord> loaded = std::move(previousRecords_);
+  previousRecords_.clear();
   try {
     loaded.resize(static_cast<std::size_t>(*count) + 1);  // the last one is the spare
   } catch (const std::bad_alloc&) {
     return false;
   }
-  if (!readSettingsRecords(*file, std::span(loaded.data(), *count))) return false;
+  loaded[*count] = SettingsRecord{};
+  if (!readSettingsRecords(*file, std::span(loaded.data(), *count))) {
+    previousRecords_ = std::move(loaded);
+    return false;
+  }
   nameGlobalSet(loaded[0], globalSettingsCaption);
 
-  records = std::move(loaded);
+  std::swap(records, loaded);
+  previousRecords_ = std::move(loaded);
   recordCount = *count;
   currentSet = 0;
   globalCaption_ = std::string(globalSettingsCaption);

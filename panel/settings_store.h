@@ -58,6 +58,7 @@ class SettingsStore {
   PeerMessenger& peers_;
   std::string globalCaption_{kGlobalSetName};
   std::vector<std::uint32_t> savedPositions_;
+  std::vector<SettingsRecord> previousRecords_;  // the buffer the next load reads into
 };
 
 // What the window's RefreshSettingsStatus shows for the current set.
