@@ -42,6 +42,19 @@ void setWindowTextIfChanged(HWND window, const std::string& text) {
   if (windowText(window) != text) SetWindowTextA(window, text.c_str());
 }
 
+// Showing, hiding, enabling and disabling each cost Wine a round trip to its server even when
+// nothing changes; a control picked on the device re-renders the whole editor.
+void showIfChanged(HWND window, bool shown) {
+  // The control's own style, not IsWindowVisible: before the window is shown every control
+  // counts as invisible.
+  const bool visible = (GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE) != 0;
+  if (visible != shown) ShowWindow(window, shown ? SW_SHOWNA : SW_HIDE);
+}
+
+void enableIfChanged(HWND window, bool enabled) {
+  if ((IsWindowEnabled(window) != FALSE) != enabled) EnableWindow(window, enabled ? TRUE : FALSE);
+}
+
 std::string menuText(HMENU menu, UINT id) {
   char text[256] = {};
   GetMenuStringA(menu, id, text, sizeof text, MF_BYCOMMAND);
@@ -454,16 +467,24 @@ void TShuttleControlForm::LoadSettingsAtStart() {
 
 void TShuttleControlForm::FillTargetAppBox() {
   HWND box = Item(IDC_TARGETAPPBOX);
+  const std::vector<std::string> entries = store_.TargetAppBoxEntries();
+  // Thousands of sets: room made once and no drawing until the list is whole.
+  SendMessageA(box, WM_SETREDRAW, FALSE, 0);
   SendMessageA(box, CB_RESETCONTENT, 0, 0);
-  for (const std::string& entry : store_.TargetAppBoxEntries())
+  std::size_t bytes = 0;
+  for (const std::string& entry : entries) bytes += entry.size() + 1;
+  SendMessageA(box, CB_INITSTORAGE, entries.size(), static_cast<LPARAM>(bytes));
+  for (const std::string& entry : entries)
     SendMessageA(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
+  SendMessageA(box, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(box, nullptr, TRUE);
 }
 
 void TShuttleControlForm::Render() {
   rendering_ = true;
   const EditorView& v = editor_.view;
-  auto show = [this](int id, bool shown) { ShowWindow(Item(id), shown ? SW_SHOWNA : SW_HIDE); };
-  auto enable = [this](int id, bool enabled) { EnableWindow(Item(id), enabled ? TRUE : FALSE); };
+  auto show = [this](int id, bool shown) { showIfChanged(Item(id), shown); };
+  auto enable = [this](int id, bool enabled) { enableIfChanged(Item(id), enabled); };
 
   SendMessageA(Item(IDC_TARGETAPPBOX), CB_SETCURSEL, static_cast<WPARAM>(v.targetAppSet), 0);
   InvalidateRect(Item(IDC_TARGETAPPBOX), nullptr, TRUE);  // Wine left it unpainted otherwise
@@ -502,9 +523,9 @@ void TShuttleControlForm::Render() {
 void TShuttleControlForm::RenderKeystrokeBox() {
   const EditorView& v = editor_.view;
   setWindowTextIfChanged(Item(IDC_KEYSTROKEBOX), v.keystrokeText);
-  EnableWindow(Item(IDC_FREQUENCYLABEL), v.frequencyEnabled);
-  EnableWindow(Item(IDC_FREQUENCYBOX), v.frequencyEnabled);
-  EnableWindow(Item(IDC_ISTANTRELEASECHECKBOX), v.syncReleaseEnabled);
+  enableIfChanged(Item(IDC_FREQUENCYLABEL), v.frequencyEnabled);
+  enableIfChanged(Item(IDC_FREQUENCYBOX), v.frequencyEnabled);
+  enableIfChanged(Item(IDC_ISTANTRELEASECHECKBOX), v.syncReleaseEnabled);
 }
 
 void TShuttleControlForm::RefreshSettingsStatus() {
@@ -513,7 +534,7 @@ void TShuttleControlForm::RefreshSettingsStatus() {
                     : status.indicator == FactoryState::Changed ? IDC_CUSTOMIZEDSETTINGSLABEL
                                                                    : IDC_NOINFOONSETTINGSLABEL;
   for (int id : {IDC_CUSTOMIZEDSETTINGSLABEL, IDC_FACTORYSETTINGSLABEL, IDC_NOINFOONSETTINGSLABEL})
-    ShowWindow(Item(id), id == shown ? SW_SHOWNA : SW_HIDE);
+    showIfChanged(Item(id), id == shown);
   const UINT state = MF_BYCOMMAND | (status.setLevelEntriesEnabled ? MF_ENABLED : MF_GRAYED);
   for (UINT id : {IDM_REMOVESETTINGS, IDM_CHANGETARGETAPP, IDM_RENAMESETTINGS}) EnableMenuItem(mainMenu_, id, state);
 }
