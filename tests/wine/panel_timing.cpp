@@ -140,8 +140,9 @@ std::vector<double> measureReports(const std::string& panel, int reports) {
     const std::uint8_t report[8] = {0, 0, jog, 0, 0, 0, 0, 0};
     const double t0 = nowMs();
     if (!devices.send(d, report)) break;
-    while (SendMessageA(list, CB_GETCURSEL, 0, 0) != expected && nowMs() - t0 < 2000) {
-    }
+    // Yields between looks: on a busy machine a bare spin takes the core the panel and the
+    // engine need.
+    while (SendMessageA(list, CB_GETCURSEL, 0, 0) != expected && nowMs() - t0 < 2000) SwitchToThread();
     ms.push_back(nowMs() - t0);
   }
   if (HWND w = FindWindowA(kEngineWindowClass, nullptr)) SendMessageA(w, WM_QUIT, 0, 0);
@@ -168,8 +169,10 @@ HWND waitForWindow(DWORD pid, const char* className, const char* title) {
 // Spins (no 10 ms message wait) until pred holds: what is timed here takes tens of milliseconds.
 bool spinUntil(const std::function<bool()>& pred, double timeoutMs) {
   const double t0 = nowMs();
-  while (!pred())
+  while (!pred()) {
     if (nowMs() - t0 > timeoutMs) return false;
+    SwitchToThread();
+  }
   return true;
 }
 
