@@ -332,6 +332,33 @@ TEST_F(PanelSets, CreateDialogCancelAndARefusedProgramChangeNothing) {
   EXPECT_EQ(SendMessageA(item(IDC_TARGETAPPBOX), CB_GETCOUNT, 0, 0), 5);
 }
 
+TEST_F(PanelSets, SetLevelEntriesAreOfferedOnlyForASetOtherThanTheGlobalOne) {
+  startPanel();
+  for (const bool global : {true, false}) {
+    SCOPED_TRACE(global ? "global set" : "set b");
+    if (!global) pickTargetApp(1);
+    // "Rename Settings", the second entry of the pop-up menu.
+    chooseFromSettingsMenu("Down Down");
+    XScreenshot(shotPath(global ? "panel-settings-menu-global" : "panel-settings-menu-set"));
+    ASSERT_TRUE(XDo("key Return"));
+    const bool renaming = waitUntil([&] { return IsWindowVisible(item(IDC_TARGETAPPEDITBOX)) != FALSE; }, 1000);
+    EXPECT_EQ(renaming, !global);
+    // Whatever a grayed entry left open (the menu, or the next entry's dialog) is closed again.
+    for (const char* title : {"Open", static_cast<const char*>(nullptr)})
+      if (HWND w = panelWindow(title ? "#32770" : "#32768", title)) {
+        SetForegroundWindow(w);
+        XDo("key Escape");
+        waitUntil([&] { return !IsWindowVisible(w); }, 2000);
+      }
+    if (renaming) {
+      ASSERT_TRUE(XDo("key Escape"));
+    }
+    chooseFromFileMenu("");
+    XScreenshot(shotPath(global ? "panel-file-menu-global" : "panel-file-menu-set"));
+    ASSERT_TRUE(XDo("key Escape Escape"));
+  }
+}
+
 // The whole per-application story: a set made for Editor.exe by copying the current set is
 // listed by the helper, and with AutoSwitch the engine uses it when Editor.exe is in front.
 class PanelCreatesASet : public PanelSets {

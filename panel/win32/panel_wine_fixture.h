@@ -197,13 +197,15 @@ class PanelUnderWine : public ::testing::Test {
     ASSERT_NE(waitForPanelWindow("#32768", nullptr), nullptr) << "no menu";
     ASSERT_TRUE(XDo("key --delay 30 " + keys));
   }
-  // Opens "&File" from the keyboard and picks an entry by its mnemonic.
+  // Opens "&File" from the keyboard and picks an entry by its mnemonic (none: leaves it open).
   void chooseFromFileMenu(const std::string& mnemonic) {
     SetForegroundWindow(window_);
     ASSERT_TRUE(waitUntil([&] { return GetForegroundWindow() == window_; }));
     ASSERT_TRUE(XDo("keydown alt key f keyup alt"));
     ASSERT_NE(waitForPanelWindow("#32768", nullptr), nullptr) << "no menu";
-    ASSERT_TRUE(XDo("key " + mnemonic));
+    if (!mnemonic.empty()) {
+      ASSERT_TRUE(XDo("key " + mnemonic));
+    }
   }
   // Answers a common file dialog as a person does: the path typed into its file name box (which
   // has the focus when it opens) over whatever it proposes, then Enter; when the file exists
