@@ -379,6 +379,7 @@ std::string describeHelper(const HelperCore& core) {
   out += core.icon().present ? std::to_string(static_cast<int>(core.icon().image)) : "none";
   out += "\ntip=" + core.icon().tip + "\n";
   out += "balloon=" + core.lastBalloon() + "\n";
+  out += "devices=" + std::to_string(core.deviceCount()) + "\n";
   out += "key=" + core.currentKey() + "\n";
   for (const MenuEntry& e : core.menu()) {
     if (e.separator) {

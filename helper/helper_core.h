@@ -154,6 +154,8 @@ class HelperCore {
   // Title and text of the last balloon shown, empty before the first.
   const std::string& lastBalloon() const { return lastBalloon_; }
   const std::string& currentKey() const { return currentKey_; }
+  // Devices connected, as the engine's last Status.Notify told.
+  std::uint32_t deviceCount() const { return reach_.deviceCount; }
   // Is there an application map from a successful read (AutoSwitch mode only)?
   bool hasMap() const { return tables_ != nullptr; }
   const AppSetList* currentList() const { return currentList_; }
@@ -213,8 +215,8 @@ class HelperCore {
   std::string lastBalloon_;
 };
 
-// The state a test reads from a running helper: mode, icon, tooltip, last balloon, key and menu,
-// one item a line.
+// The state a test reads from a running helper: mode, icon, tooltip, last balloon, device count,
+// key and menu, one item a line.
 std::string describeHelper(const HelperCore& core);
 
 }  // namespace ringdeck::helper

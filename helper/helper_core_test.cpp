@@ -606,9 +606,9 @@ TEST(DescribeHelper, ListsIconTooltipAndMenu) {
   HelperCore core(HelperMode::AutoSwitch, {fs, kPath, engine, icon, alerts}, "x.exe");
   ASSERT_TRUE(core.start());
   core.showInitialIcon();
-  core.onStatusNotify(1, 1);
+  core.onStatusNotify(1, 2);
   EXPECT_EQ(describeHelper(core),
-            "mode=autoswitch\nicon=103\ntip=Two\nballoon=\nkey=*\n11 [ ] Global Settings\n12 [x] Two\n-\n"
+            "mode=autoswitch\nicon=103\ntip=Two\nballoon=\ndevices=2\nkey=*\n11 [ ] Global Settings\n12 [x] Two\n-\n"
             "2 [ ] Open RingDeck Control Panel...\n");
 }
 
