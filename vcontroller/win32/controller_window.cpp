@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <deque>
 
 #include "device_table.h"
 #include "resource.h"
@@ -29,7 +30,61 @@ constexpr UINT kSpringMs = 15;  // one position each tick: all the way back in a
 constexpr UINT_PTR kJogLightTimer = 2;
 constexpr UINT kJogLightMs = 300;
 
+// The wheel turns the system saw, whether a program made them (SendInput) or a person: the engine
+// turns the wheel under the pointer, which is over this window while the person plays the jog,
+// and such a turn must not turn the jog again. A low-level hook of the window's thread sees each
+// turn before its WM_MOUSEWHEEL; the two are matched by their time.
+struct WheelSeen {
+  DWORD time;
+  bool injected;
+};
+HHOOK g_wheelHook = nullptr;
+std::deque<WheelSeen> g_wheels;
+
+LRESULT CALLBACK wheelHook(int code, WPARAM wp, LPARAM lp) {
+  if (code == HC_ACTION && wp == WM_MOUSEWHEEL) {
+    const auto* m = reinterpret_cast<const MSLLHOOKSTRUCT*>(lp);
+    g_wheels.push_back(WheelSeen{m->time, (m->flags & LLMHF_INJECTED) != 0});
+    if (g_wheels.size() > 64) g_wheels.pop_front();
+  }
+  return CallNextHookEx(nullptr, code, wp, lp);
+}
+
+// Was the wheel message being handled made by a program?
+bool wheelInjected() {
+  const DWORD time = static_cast<DWORD>(GetMessageTime());
+  while (!g_wheels.empty()) {
+    const WheelSeen w = g_wheels.front();
+    g_wheels.pop_front();
+    if (w.time == time) return w.injected;
+  }
+  return false;
+}
+
+// A wheel turn the engine made lands where it would with the pointer over the document: in the
+// window with the keyboard focus, if that is another program's.
+void passWheelOn(WPARAM wp, LPARAM lp) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  HWND front = GetForegroundWindow();
+  if (!front || !GetGUIThreadInfo(GetWindowThreadProcessId(front, nullptr), &info)) return;
+  HWND target = info.hwndFocus ? info.hwndFocus : front;
+  DWORD process = 0;
+  GetWindowThreadProcessId(target, &process);
+  if (process != GetCurrentProcessId()) PostMessageA(target, WM_MOUSEWHEEL, wp, lp);
+}
+
 }  // namespace
+
+void InstallWheelHook(HINSTANCE instance) {
+  if (!g_wheelHook) g_wheelHook = SetWindowsHookExA(WH_MOUSE_LL, wheelHook, instance, 0);
+  if (!g_wheelHook) win32::logLastError("SetWindowsHookExA");
+}
+
+void RemoveWheelHook() {
+  if (g_wheelHook) UnhookWindowsHookEx(g_wheelHook);
+  g_wheelHook = nullptr;
+}
 
 // ---- DeviceArt
 
@@ -180,6 +235,10 @@ LRESULT ControllerWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
       }
       return 0;
     case WM_MOUSEWHEEL: {
+      if (wheelInjected()) {
+        passWheelOn(wp, lp);
+        return 0;
+      }
       POINT screen{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
       ScreenToClient(hwnd_, &screen);
       const POINT p = toPicture(screen.x, screen.y);
@@ -404,6 +463,7 @@ int ControllerApp::run(int showCommand) {
   controllers_[0] = server_->add(engine::kMakerVendor, engine::kMakerController);
   // The second controller comes with the partner's identity, which the engine also accepts.
   controllers_[1] = server_->add(engine::kPartnerVendor, engine::kPartnerController);
+  InstallWheelHook(instance_);
   if (!ControllerWindow::registerClass(instance_)) {
     win32::logLastError("RegisterClassA");
     return 1;
@@ -428,6 +488,7 @@ int ControllerApp::run(int showCommand) {
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
+  RemoveWheelHook();
   return static_cast<int>(msg.wParam);
 }
 

@@ -32,6 +32,10 @@ struct DeviceArt {
 
 class ControllerApp;
 
+// Lets the windows of this thread tell the person's wheel turns from those a program makes.
+void InstallWheelHook(HINSTANCE instance);
+void RemoveWheelHook();
+
 class ControllerWindow {
  public:
   ControllerWindow(ControllerApp& app, int controller, int number);

@@ -114,10 +114,7 @@ class ControllerUnderWine : public ::testing::Test {
  protected:
   void SetUp() override {
     path_ = settingsFilePath(ringdeck::win32::systemDirectory());
-    auto f = files_.open(path_, OpenMode::ReadWriteCreateNew);
-    ASSERT_TRUE(f);
-    ASSERT_TRUE(writeSettingsFile(*f, controllerSets()));
-    f.reset();
+    writeSettings(controllerSets());
     statusMessage_ = RegisterWindowMessageA(kMsgStatusNotify);
   }
 
@@ -136,6 +133,12 @@ class ControllerUnderWine : public ::testing::Test {
     }
     standInHelper_.reset();
     files_.remove(path_);
+  }
+
+  void writeSettings(const std::vector<SettingsRecord>& sets) {
+    auto f = files_.open(path_, OpenMode::ReadWriteCreateNew);
+    ASSERT_TRUE(f);
+    ASSERT_TRUE(writeSettingsFile(*f, sets));
   }
 
   // The engine tells the helper every change of the device count: a stand-in helper keeps it.
@@ -191,15 +194,17 @@ class ControllerUnderWine : public ::testing::Test {
     ASSERT_TRUE(waitUntil([&] { return !IsWindowVisible(popup); }, 5000));
   }
 
-  // Every line seen so far, once the input has been quiet for a moment.
+  // Every line seen so far, once the input has been quiet for a moment (or after 5 s of input
+  // that never ends).
   std::vector<std::string> settledInput(DWORD quietMs = 400) {
     std::size_t n = observer_.lines().size();
-    for (;;) {
+    for (DWORD waited = 0; waited < 5000; waited += quietMs) {
       Sleep(quietMs);
       const std::size_t now = observer_.lines().size();
-      if (now == n) return observer_.lines();
+      if (now == n) break;
       n = now;
     }
+    return observer_.lines();
   }
 
   bool devicesBecome(int n) { return waitUntil([&] { return devices_ == n; }, 8000); }
@@ -266,6 +271,27 @@ TEST_F(ControllerUnderWine, WheelNotchesOverTheJogStepIt) {
   const Lines left = settledInput();
   EXPECT_EQ(count(left, "key 25 down ext extra=1"), 3) << ::testing::PrintToString(left);
   EXPECT_EQ(count(left, "key 27 down ext extra=1"), 0);
+}
+
+// The engine turns the wheel under the pointer, which is over the jog: that turn must not turn
+// the jog again (and the engine the wheel, for ever).
+TEST_F(ControllerUnderWine, TheEnginesOwnWheelTurnOverTheJogDoesNotTurnItAgain) {
+  std::vector<SettingsRecord> sets = controllerSets();
+  sets[0].slots[SlotIndex::JogRight] = ringdeck::testing::scrollSlot(ActionKind::ScrollDown, 1, 0, true);
+  sets[0].slots[SlotIndex::JogLeft] = ringdeck::testing::scrollSlot(ActionKind::ScrollUp, 1, 0, true);
+  writeSettings(sets);
+  standInHelper();
+  startEngine();
+  startController();
+  ASSERT_TRUE(devicesBecome(1));
+
+  ASSERT_TRUE(XDo("mousemove " + at(controlMiddle(panel::kJogControl)) + " click 4"));
+  ASSERT_TRUE(waitUntil([&] { return count(observer_.lines(), "wheel -120 extra=0") >= 1; }, 5000))
+      << ::testing::PrintToString(observer_.lines());
+  Sleep(500);  // time for a wheel turn going round
+  const Lines lines = settledInput();
+  EXPECT_EQ(count(lines, "wheel 120 extra=0"), 1) << ::testing::PrintToString(lines);   // the person's
+  EXPECT_EQ(count(lines, "wheel -120 extra=0"), 1) << ::testing::PrintToString(lines);  // the engine's
 }
 
 TEST_F(ControllerUnderWine, ShuttleDraggedToTheFarRightSpringsBackToTheCentre) {
