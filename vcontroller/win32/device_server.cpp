@@ -8,8 +8,8 @@ namespace {
 // How long the engine may take to open a pipe it was told about, and to take a message.
 constexpr DWORD kOpenTimeoutMs = 5000;
 constexpr DWORD kWriteTimeoutMs = 2000;
-// How often a plugged controller's pipe is looked at while nothing happens, so that an engine
-// that went away shows without waiting for the next touch.
+// How often the pipes are looked at while nothing happens, so that an engine that went away
+// shows without waiting for the next touch and a new one finds the hub free.
 constexpr DWORD kProbeMs = 250;
 
 HANDLE makePipe(const char* name, bool first) {
@@ -113,19 +113,18 @@ void DeviceServer::run() {
     }
 
     HANDLE events[] = {wake_, stop_, hubConnect_.hEvent};
-    WaitForMultipleObjects(hubPending_ ? 3 : 2, events, FALSE, kProbeMs);
+    if (WaitForMultipleObjects(hubPending_ ? 3 : 2, events, FALSE, kProbeMs) != WAIT_TIMEOUT) continue;
 
+    // An empty message is skipped by the engine on every pipe: written while nothing else is, it
+    // shows whether the engine is still there, so that a new one is waited for and served.
+    const char nothing = 0;
     for (int i = 0; i < count; ++i) {
-      Controller& c = controllers_[static_cast<std::size_t>(i)];
-      if (c.pipe == INVALID_HANDLE_VALUE) continue;
-      DWORD available = 0;
-      if (!PeekNamedPipe(c.pipe, nullptr, 0, nullptr, &available, nullptr)) {
-        const DWORD e = GetLastError();
-        if (e == ERROR_BROKEN_PIPE || e == ERROR_PIPE_NOT_CONNECTED || e == ERROR_NO_DATA) {
-          lose(i, PlugState::WaitingForEngine);
-        }
+      const Controller& c = controllers_[static_cast<std::size_t>(i)];
+      if (c.pipe != INVALID_HANDLE_VALUE && !writeTo(c.pipe, &nothing, 0, kWriteTimeoutMs)) {
+        lose(i, PlugState::WaitingForEngine);
       }
     }
+    if (hubConnected_ && !writeTo(hub_, &nothing, 0, kWriteTimeoutMs)) hubLost();
   }
 }
 

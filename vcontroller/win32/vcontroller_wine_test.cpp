@@ -326,6 +326,22 @@ TEST_F(ControllerUnderWine, ShuttleDraggedToTheFarRightSpringsBackToTheCentre) {
   EXPECT_TRUE(held(lines).empty()) << ::testing::PrintToString(lines);
 }
 
+TEST_F(ControllerUnderWine, AnEngineStartedAgainFindsTheControllerAgain) {
+  standInHelper();
+  startEngine();
+  startController();
+  ASSERT_TRUE(devicesBecome(1));
+  SendMessageA(FindWindowA(kEngineWindowClass, nullptr), WM_QUIT, 0, 0);
+  ASSERT_EQ(engine_.wait(5000), std::optional<DWORD>(0u));
+  devices_ = -1;
+  startEngine();
+  ASSERT_TRUE(devicesBecome(1));
+  const POINT fifth = controlMiddle(4);
+  ASSERT_TRUE(XClickAt(screenPoint(fifth).x, screenPoint(fifth).y));
+  ASSERT_TRUE(observer_.waitForLines(2));
+  EXPECT_EQ(settledInput(), (Lines{"key 51 down extra=1", "key 51 up extra=1"}));
+}
+
 TEST_F(ControllerUnderWine, HelperCountsPlugInUnplugAndASecondController) {
   startEngine();
   ASSERT_TRUE(helper_.start(kHelperExe, ""));
