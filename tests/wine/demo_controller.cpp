@@ -195,17 +195,20 @@ RECT rectOf(HWND w) {
   return r;
 }
 
-// The control panel at the top left, the controller to its right, what else is given below the
-// panel.
+// The control panel at the top left (below Wine's tray window when it shows), the controller to
+// its right, what else is given below the panel.
 void sideBySide(HWND panelWindow, HWND controller, HWND below) {
+  int top = 8;
+  HWND tray = FindWindowA("Shell_TrayWnd", nullptr);
+  if (tray && IsWindowVisible(tray)) top = static_cast<int>(rectOf(tray).bottom) + 4;
   const RECT p = rectOf(panelWindow);
   const int panelWidth = p.right - p.left, panelHeight = p.bottom - p.top;
-  SetWindowPos(panelWindow, nullptr, 8, 8, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  SetWindowPos(controller, nullptr, 8 + panelWidth + 8, 8, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(panelWindow, nullptr, 8, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(controller, nullptr, 8 + panelWidth + 8, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   if (below) {
     RECT work{0, 0, 1280, 1024};
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
-    const int top = 8 + panelHeight + 8;
+    top += panelHeight + 8;
     SetWindowPos(below, nullptr, 8, top, panelWidth, std::max(200, static_cast<int>(work.bottom) - top - 8),
                  SWP_NOZORDER | SWP_NOACTIVATE);
   }
@@ -267,9 +270,11 @@ int demo(const std::string& folder) {
   XScreenshot(shot);
   const RECT c = rectOf(window), p = rectOf(panelWindow);
   crop(shot, folder + "/controller-touched.png", c);
-  crop(shot, folder + "/panel-beside-controller.png",
-       RECT{std::min(p.left, c.left) - 4, std::min(p.top, c.top) - 4, std::max(p.right, c.right) + 4,
-            std::max(p.bottom, c.bottom) + 4});
+  // The two windows as they stand, on a light ground instead of the empty screen around them.
+  crop(shot, folder + "/panel.png", p);
+  RunUnix("convert '" + folder + "/panel.png' -size 12x1 xc:'#dfe3e8' '" + folder + "/controller-touched.png' " +
+          "-background '#dfe3e8' -gravity north +append -bordercolor '#dfe3e8' -border 12 '" + folder +
+          "/panel-beside-controller.png' && rm -f '" + folder + "/panel.png'", 30000);
   XDo("mouseup 1");
   std::printf("%-40s -> %s\n", (name + " clicked").c_str(), recorder.since(seen).c_str());
 
