@@ -7,6 +7,8 @@
 
 #include <cmath>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <numbers>
 #include <vector>
 
@@ -109,6 +111,53 @@ std::vector<std::string> held(const std::vector<std::string>& lines) {
   }
   return keys;
 }
+
+// A visible window in front with the keyboard focus, as the program a person works in, counting
+// the wheel turns that reach it.
+class FrontWindow {
+ public:
+  FrontWindow() {
+    thread_ = std::thread([this] {
+      WNDCLASSA wc{};
+      wc.lpfnWndProc = proc;
+      wc.hInstance = GetModuleHandleA(nullptr);
+      wc.lpszClassName = "RingDeckControllerTestFront";
+      RegisterClassA(&wc);
+      HWND w = CreateWindowExA(0, wc.lpszClassName, "Document", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 400, 300, 200,
+                               nullptr, nullptr, wc.hInstance, nullptr);
+      SetWindowLongPtrA(w, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+      window_ = w;
+      MSG msg;
+      while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+    });
+    while (!window_) Sleep(1);
+  }
+  ~FrontWindow() {
+    PostMessageA(window_, WM_CLOSE, 0, 0);
+    thread_.join();
+  }
+  HWND handle() const { return window_; }
+  std::vector<int> wheels() {
+    std::lock_guard lock(m_);
+    return wheels_;
+  }
+
+ private:
+  static LRESULT CALLBACK proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* self = reinterpret_cast<FrontWindow*>(GetWindowLongPtrA(w, GWLP_USERDATA));
+    if (msg == WM_MOUSEWHEEL && self) {
+      std::lock_guard lock(self->m_);
+      self->wheels_.push_back(GET_WHEEL_DELTA_WPARAM(wp));
+      return 0;
+    }
+    if (msg == WM_DESTROY) PostQuitMessage(0);
+    return DefWindowProcA(w, msg, wp, lp);
+  }
+  std::thread thread_;
+  std::atomic<HWND> window_{nullptr};
+  std::mutex m_;
+  std::vector<int> wheels_;
+};
 
 class ControllerUnderWine : public ::testing::Test {
  protected:
@@ -274,7 +323,7 @@ TEST_F(ControllerUnderWine, WheelNotchesOverTheJogStepIt) {
 }
 
 // The engine turns the wheel under the pointer, which is over the jog: that turn must not turn
-// the jog again (and the engine the wheel, for ever).
+// the jog again (and the engine the wheel, for ever); it goes to the program in front.
 TEST_F(ControllerUnderWine, TheEnginesOwnWheelTurnOverTheJogDoesNotTurnItAgain) {
   std::vector<SettingsRecord> sets = controllerSets();
   sets[0].slots[SlotIndex::JogRight] = ringdeck::testing::scrollSlot(ActionKind::ScrollDown, 1, 0, true);
@@ -284,6 +333,11 @@ TEST_F(ControllerUnderWine, TheEnginesOwnWheelTurnOverTheJogDoesNotTurnItAgain) 
   startEngine();
   startController();
   ASSERT_TRUE(devicesBecome(1));
+  FrontWindow document;
+  ASSERT_TRUE(waitUntil([&] {
+    SetForegroundWindow(document.handle());
+    return GetForegroundWindow() == document.handle();
+  }, 5000));
 
   ASSERT_TRUE(XDo("mousemove " + at(controlMiddle(panel::kJogControl)) + " click 4"));
   ASSERT_TRUE(waitUntil([&] { return count(observer_.lines(), "wheel -120 extra=0") >= 1; }, 5000))
@@ -292,6 +346,8 @@ TEST_F(ControllerUnderWine, TheEnginesOwnWheelTurnOverTheJogDoesNotTurnItAgain) 
   const Lines lines = settledInput();
   EXPECT_EQ(count(lines, "wheel 120 extra=0"), 1) << ::testing::PrintToString(lines);   // the person's
   EXPECT_EQ(count(lines, "wheel -120 extra=0"), 1) << ::testing::PrintToString(lines);  // the engine's
+  // The engine's turn went on to the program in front, where the pointer would be with a device.
+  EXPECT_EQ(document.wheels(), std::vector<int>{-120});
 }
 
 TEST_F(ControllerUnderWine, ShuttleDraggedToTheFarRightSpringsBackToTheCentre) {
