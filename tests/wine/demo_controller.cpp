@@ -36,6 +36,9 @@ namespace {
 
 using vcontroller::kPictureScale;
 
+// The control panel's list of user actions (its resources' IDC_USERACTIONBOX).
+constexpr int kUserActionBox = 1031;
+
 const panel::GreyPicture& maskPicture() {
   static const panel::GreyPicture grey = panel::DrawDeviceMask();
   return grey;
@@ -264,9 +267,19 @@ int demo(const std::string& folder) {
   const std::string name = panel::UserActionCaption(static_cast<std::size_t>(button));
   const std::string shot = folder + "/screen.png";
 
-  // A click, held for the pictures.
-  XDo("mousemove " + screenAt(window, controlMiddle(button)) + " mousedown 1");
-  Sleep(400);
+  // With the control panel in front, touching a control picks it there and types nothing (the
+  // first report after it came to the front only sets where the device stands). The button held
+  // for the pictures.
+  XDo("mousemove " + screenAt(window, controlMiddle(button)) + " click 1 sleep 0.3 mousedown 1");
+  HWND actionBox = GetDlgItem(panelWindow, kUserActionBox);
+  auto picked = [&] {
+    char text[64] = {};
+    SendMessageTimeoutA(actionBox, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000,
+                        nullptr);
+    return std::string(text);
+  };
+  waitUntil([&] { return picked() == name; }, 3000);
+  Sleep(300);
   XScreenshot(shot);
   const RECT c = rectOf(window), p = rectOf(panelWindow);
   crop(shot, folder + "/controller-touched.png", c);
@@ -276,6 +289,20 @@ int demo(const std::string& folder) {
           "-background '#dfe3e8' -gravity north +append -bordercolor '#dfe3e8' -border 12 '" + folder +
           "/panel-beside-controller.png' && rm -f '" + folder + "/panel.png'", 30000);
   XDo("mouseup 1");
+  const std::string typed = recorder.since(seen);
+  std::printf("%-40s -> %s; the control panel shows \"%s\"\n", (name + " clicked, control panel in front").c_str(),
+              typed.c_str(), picked().c_str());
+
+  // Notepad in front: the global set acts.
+  ChildProcess notepad;
+  notepad.start("C:\\windows\\notepad.exe", "");
+  if (HWND note = waitForWindow("Notepad", nullptr)) {
+    SetWindowPos(note, nullptr, 8, p.bottom + 8, p.right - p.left, 300, SWP_NOZORDER);
+    SetForegroundWindow(note);
+    Sleep(300);
+  }
+  std::printf("(Notepad in front)\n");
+  XDo("mousemove " + screenAt(window, controlMiddle(button)) + " click 1");
   std::printf("%-40s -> %s\n", (name + " clicked").c_str(), recorder.since(seen).c_str());
 
   XDo("mousemove " + screenAt(window, controlMiddle(panel::kJogControl)) + " click 4 sleep 0.1 click 4 sleep 0.1 click 4");
@@ -297,6 +324,8 @@ int demo(const std::string& folder) {
 
   PostMessageA(window, WM_CLOSE, 0, 0);
   controller.wait(5000);
+  if (HWND note = FindWindowA("Notepad", nullptr)) PostMessageA(note, WM_CLOSE, 0, 0);
+  notepad.wait(3000);
   std::printf("\npictures: %s (controller-touched.png, controller-shuttle.png, panel-beside-controller.png)\n",
               folder.c_str());
   if (HWND w = FindWindowA(kEngineWindowClass, nullptr)) SendMessageA(w, WM_QUIT, 0, 0);
