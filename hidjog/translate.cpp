@@ -75,7 +75,10 @@ PressedAction EventTranslator::actionOf(int slot) const {
 }
 
 void EventTranslator::emit(const ActionEvent& e) {
-  if (!queue_.insert(e)) ++dropped_;
+  // A release may take the queue's reserve: a press lost costs an action, a release lost would
+  // leave its key down.
+  const bool release = e.eventType == kKeyEvent && e.pressed == 0;
+  if (!(release ? queue_.insertRelease(e) : queue_.insert(e))) ++dropped_;
   // Posted even when the queue was full: the message then takes a later event or none.
   waker_.wake();
 }
