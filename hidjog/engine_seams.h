@@ -3,6 +3,7 @@
 // PostMessageA; the tests use recorders and a virtual clock.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -27,7 +28,10 @@ class InputSink {
   virtual ~InputSink() = default;
   // One batch is one SendInput call: every input a keyboard input with the scan code of
   // MapVirtualKeyA(virtualKey, 0), time GetTickCount() and extra information kEngineKeyExtraInfo.
-  virtual void sendKeys(std::span<const KeyInput> batch) = 0;
+  // Returns how many inputs of the batch, from its start, the system took (SendInput's count):
+  // fewer than the batch when it refused the rest, for example while the secure desktop is in
+  // front.
+  virtual std::size_t sendKeys(std::span<const KeyInput> batch) = 0;
   // One mouse input with MOUSEEVENTF_WHEEL only, wheel data = wheelUnits (notches x 120), the
   // cursor position as coordinates, time 0 and extra information 0.
   virtual void sendWheel(std::int32_t wheelUnits) = 0;

@@ -9,7 +9,7 @@ namespace ringdeck::engine::win32 {
 
 class SendInputSink final : public InputSink {
  public:
-  void sendKeys(std::span<const KeyInput> batch) override;
+  std::size_t sendKeys(std::span<const KeyInput> batch) override;
   void sendWheel(std::int32_t wheelUnits) override;
   bool numLockOn() override;
 };
