@@ -41,16 +41,31 @@ struct RegisteredMessages {
   UINT reloadAll = RegisterWindowMessageA(kMsgReloadAllPreferences);
 };
 
+// SMTO_BLOCK: the waiting thread takes no other sent message meanwhile (the window thread stays
+// out of its own handlers); SMTO_ABORTIFHUNG: a window the system already knows as hung is not
+// waited for at all.
+std::uintptr_t boundedSend(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  DWORD_PTR reply = kNoAnswer;
+  if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_BLOCK | SMTO_ABORTIFHUNG, kNotifyWaitMs,
+                           &reply)) {
+    return kNoAnswer;
+  }
+  return static_cast<std::uintptr_t>(reply);
+}
+
 class MessageSenders final : public ReportSender, public StatusSink, public WarningBox {
  public:
   explicit MessageSenders(const RegisteredMessages& m) : m_(m) {}
+  // A receiver that hangs must not hang the sender: a reader thread would stop reading its
+  // device, the window thread would stop acting on every device. A window that does not answer
+  // in time counts as not having taken the report (and stops being the target); a helper that
+  // does not answer is told again at the next change.
   std::uintptr_t sendReportNotify(WindowId target, std::uint32_t low, std::uint32_t high) override {
-    return static_cast<std::uintptr_t>(
-        SendMessageA(reinterpret_cast<HWND>(target), m_.reportNotify, low, static_cast<LPARAM>(high)));
+    return boundedSend(reinterpret_cast<HWND>(target), m_.reportNotify, low, static_cast<LPARAM>(high));
   }
   void statusNotify(std::uint32_t index, std::uint32_t count) override {
     if (HWND helper = FindWindowA(kHelperWindowClass, nullptr)) {
-      SendMessageA(helper, m_.statusNotify, index, static_cast<LPARAM>(count));
+      boundedSend(helper, m_.statusNotify, index, static_cast<LPARAM>(count));
     }
   }
   void incompatibleDevice() override {
