@@ -6,8 +6,9 @@
 // full costs an action; a release refused would leave its key down system-wide until the user
 // pressed it again. Releases waiting at any moment are bounded by the controls held: each held
 // control (13 buttons and the shuttle zone per device, at most 16 devices) has at most one
-// release outstanding, and a jog or transition step queues its release right behind its press
-// under the same lock. So 16 x 14 = 224 releases can never exceed the reserve.
+// release outstanding, 224 in all; a press released at once (a jog step, a zone transition, a
+// keystroke typed once) queues its release only when its press went in, so once presses are
+// refused each reader adds at most one such release (two events) more. 224 + 16 x 2 = 256.
 #pragma once
 
 #include <atomic>

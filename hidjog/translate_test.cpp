@@ -228,7 +228,6 @@ TEST(Translate, WrongSizedReportChangesNothing) {
 }
 
 TEST(Translate, FullQueueDropsPressesButKeepsReleasesAndStillWakesTheWindow) {
-  // Typed once: the press and the release of 'A' go into the queue together.
   struct Case {
     std::size_t waiting;  // events already queued
     bool pressFits;
@@ -240,18 +239,29 @@ TEST(Translate, FullQueueDropsPressesButKeepsReleasesAndStillWakesTheWindow) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.waiting);
+    // Held: the press and the release of 'A' are two reports.
     auto t = std::make_unique<Translation>();
-    t->set.slots[SlotIndex::button(0)] = keystrokeSlot(0, 'A', kRepeatOnce, true);
+    t->set.slots[SlotIndex::button(0)] = keystrokeSlot(0, 'A', kRepeatHold, true);
     for (std::size_t i = 0; i < c.waiting; ++i) ASSERT_TRUE(t->queue.insertRelease(ActionEvent{}));
     t->state(0, 0, 0);
     t->state(0, 0, 1);
+    t->state(0, 0, 0);
     EXPECT_EQ(t->waker.pending, 2u);
     EXPECT_EQ(t->translator.droppedEvents(), c.pressFits ? 0u : 1u);
     auto events = t->drain();
     ASSERT_EQ(events.size(), c.waiting + (c.pressFits ? 2 : 1));
-    EXPECT_EQ(events.back(), ActionEvent::key(0, 0, 'A', false, true));
+    EXPECT_EQ(events.back(), ActionEvent::key(kRepeatHold, 0, 'A', false, true));
     if (c.pressFits) {
-      EXPECT_EQ(events[events.size() - 2], ActionEvent::key(0, 0, 'A', true, true));
+      EXPECT_EQ(events[events.size() - 2], ActionEvent::key(kRepeatHold, 0, 'A', true, true));
+    }
+    // Typed once: press and release go together, and a refused press queues no release.
+    t->set.slots[SlotIndex::button(0)] = keystrokeSlot(0, 'B', kRepeatOnce, true);
+    for (std::size_t i = 0; i < c.waiting; ++i) ASSERT_TRUE(t->queue.insertRelease(ActionEvent{}));
+    t->state(0, 0, 1);
+    events = t->drain();
+    ASSERT_EQ(events.size(), c.waiting + (c.pressFits ? 2 : 0));
+    if (c.pressFits) {
+      EXPECT_EQ(events.back(), ActionEvent::key(0, 0, 'B', false, true));
     }
   }
 }
@@ -266,11 +276,11 @@ TEST(Translate, ReleasesOfEveryHeldControlFitTheReserve) {
   const auto held = report(3, 0, all);
   for (auto& d : devices) t->translator.decodeReport(d, still);
   for (auto& d : devices) t->translator.decodeReport(d, held);
-  // Jog steps flood the queue until nothing but releases can enter.
+  // Jog steps of every device flood the queue until nothing but releases can enter, and go on.
   std::uint8_t jog = 0;
-  while (t->queue.size() < EventQueue::kCapacity - EventQueue::kReleaseReserve) {
+  for (int step = 0; step < 2000; ++step) {
     const auto r = report(3, ++jog, all);
-    t->translator.decodeReport(devices[0], r);
+    for (auto& d : devices) t->translator.decodeReport(d, r);
   }
   const std::size_t before = t->queue.size();
   for (auto& d : devices) t->translator.decodeReport(d, still);
