@@ -214,8 +214,14 @@ void OutputStage::fireDeferredRelease(ActionEvent& e) {
   }
   if (e.keyCode != 0) {
     if (state_.HeldKeyCount > 0) --state_.HeldKeyCount;
+    // Whichever pending release fires last lets the held key go, when a control released it
+    // since it went down. Deferred releases need not fire in the order they were made: a
+    // window flooded with posted messages gets no WM_TIMER until the flood ends, and then every
+    // due timer at once in the system's order. Deciding by this release's own stamp would keep
+    // the key down whenever an older release happened to fire last.
     if (state_.HeldKeyCount == 0 &&
-        (e.sequence > state_.ReleasedSequence || state_.HeldSequenceWrapped)) {
+        (state_.HeldSequence != state_.ReleasedSequence || state_.HeldSequenceWrapped)) {
+      e.keyCode = state_.HeldKey;
       state_.HeldKey = kNoKey;
       state_.ReleasedSequence = state_.HeldSequence;
       state_.HeldSequenceWrapped = false;

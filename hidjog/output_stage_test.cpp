@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <utility>
@@ -468,6 +469,44 @@ TEST(OutputStage, OneMessageTakesSixteenEventsAndTellsWhenMoreWait) {
   EXPECT_EQ(rig->sink.log.size(), 20u);
   EXPECT_FALSE(rig->output.onQueuedEvent(rig->queue));  // a message for events already taken
   EXPECT_EQ(rig->sink.log.size(), 20u);
+}
+
+// A window flooded with posted messages gets its WM_TIMERs only once the flood ends, all at
+// once and in the system's order (here: lowest identifier first, or last). Whatever the order,
+// the deferred releases let go of what they held.
+TEST(OutputStage, DeferredReleasesFiringInAnyOrderLeaveNothingHeld) {
+  using E = ActionEvent;
+  struct Case {
+    const char* what;
+    std::vector<E> events;
+  };
+  const Case cases[] = {
+      {"a key replaced by another, both released late",
+       {E::key(kRepeatHold, ModControl, 'X', true, false), E::key(kRepeatHold, ModControl, 'X', false, false),
+        E::key(kRepeatHold, 0, 'B', true, false), E::key(kRepeatHold, 0, 'B', false, false)}},
+      {"the same key pressed and released three times",
+       {E::key(kRepeatHold, 0, 'B', true, false), E::key(kRepeatHold, 0, 'B', false, false),
+        E::key(kRepeatHold, 0, 'B', true, false), E::key(kRepeatHold, 0, 'B', false, false),
+        E::key(kRepeatHold, 0, 'B', true, false), E::key(kRepeatHold, 0, 'B', false, false)}},
+      {"typed once, then a held key pressed and released",
+       {E::key(kRepeatOnce, 0, 'D', true, false), E::key(kRepeatOnce, 0, 'D', false, false),
+        E::key(kRepeatHold, ModShift, 'X', true, false), E::key(kRepeatHold, ModShift, 'X', false, false),
+        E::key(kRepeatOnce, 0, 'D', true, false), E::key(kRepeatOnce, 0, 'D', false, false)}},
+  };
+  for (const Case& c : cases) {
+    for (const bool lowestFirst : {true, false}) {
+      SCOPED_TRACE(std::string(c.what) + (lowestFirst ? ", lowest timer first" : ", highest timer first"));
+      auto rig = std::make_unique<EngineRig>();
+      for (const E& e : c.events) rig->output.handleEvent(e);
+      std::vector<std::uint16_t> due;
+      for (std::uint16_t id = 0; id < 64; ++id)
+        if (rig->timers.isRunning(id)) due.push_back(id);
+      if (!lowestFirst) std::reverse(due.begin(), due.end());
+      for (std::uint16_t id : due) rig->output.onTimer(id);
+      EXPECT_TRUE(rig->sink.down.empty()) << ::testing::PrintToString(rig->sink.log);
+      EXPECT_TRUE(rig->nothingHeld());
+    }
+  }
 }
 
 TEST(OutputStage, ReleaseEverythingWithNothingHeldSendsNothing) {
