@@ -49,8 +49,10 @@ class TimerService {
   virtual void stopTimer(std::uint16_t id) = 0;
 };
 
-// Posts message 0x414 to the engine window: one event was offered to the queue. Called from
-// reader threads with the settings lock held; it must not block on the window thread.
+// Posts message 0x414 to the engine window: an event was offered to the queue. Called from
+// reader threads with the settings lock held; it must not block on the window thread. Since one
+// 0x414 carries out every waiting event (in shares of kEventsPerMessage, posting again while
+// more wait), a waker may leave the post out while a 0x414 of its own still waits.
 class EngineWaker {
  public:
   virtual ~EngineWaker() = default;

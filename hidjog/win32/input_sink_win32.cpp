@@ -49,7 +49,12 @@ void WindowTimers::startTimer(std::uint16_t id, std::uint32_t periodMs) {
 void WindowTimers::stopTimer(std::uint16_t id) { KillTimer(window_, id); }
 
 void PostingWaker::wake() {
-  if (!PostMessageA(window_, kMsgQueuedEvent, 0, 0)) ringdeck::win32::logLastError("PostMessageA");
+  if (pending_.exchange(true)) return;
+  if (!PostMessageA(window_, kMsgQueuedEvent, 0, 0)) {
+    ringdeck::win32::logLastError("PostMessageA");
+    // The next event offered, or the window's own drain, tries again.
+    if (!stopped_.load()) pending_.store(false);
+  }
 }
 
 }  // namespace ringdeck::engine::win32
