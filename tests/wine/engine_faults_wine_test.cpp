@@ -125,6 +125,7 @@ class EngineFaults : public ::testing::Test {
   }
 
   void startEngine() {
+    ASSERT_EQ(FindWindowA(kEngineWindowClass, nullptr), nullptr) << "an engine of an earlier run is still there";
     ASSERT_TRUE(engine_.start(kEngineVirtual, "-run"));
     ASSERT_TRUE(waitUntil([] { return FindWindowA(kEngineWindowClass, nullptr) != nullptr; }, 10000));
     engineWindow_ = FindWindowA(kEngineWindowClass, nullptr);
