@@ -18,7 +18,10 @@ using namespace ringdeck::testing;
 
 class NullSink final : public InputSink {
  public:
-  void sendKeys(std::span<const KeyInput> batch) override { inputs += batch.size(); }
+  std::size_t sendKeys(std::span<const KeyInput> batch) override {
+    inputs += batch.size();
+    return batch.size();
+  }
   void sendWheel(std::int32_t) override { ++inputs; }
   bool numLockOn() override { return true; }
   std::uint64_t inputs = 0;

@@ -1,9 +1,23 @@
 #include "device_readers.h"
 
+#include <algorithm>
 #include <system_error>
 #include <thread>
 
 namespace ringdeck::engine {
+
+void ReportChunks::filled(std::size_t got) {
+  got_ = std::min(got, bytes_.size());
+  at_ = 0;
+}
+
+bool ReportChunks::next(Report& out) {
+  if (length_ < out.size()) return false;
+  if (got_ - at_ < length_) return false;
+  std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(at_), out.size(), out.begin());
+  at_ += length_;
+  return true;
+}
 
 OpenResult DeviceReaders::enumerate() {
   OpenResult result = OpenResult::Refused;

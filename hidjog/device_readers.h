@@ -16,6 +16,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "device_table.h"
 #include "report_target.h"
@@ -27,6 +28,31 @@ using Report = std::array<std::uint8_t, 8>;
 struct DeviceIdentity {
   std::uint16_t vendor = 0;
   std::uint16_t product = 0;
+};
+
+// What a device's reads return, cut into its input reports. A read of a HID device may return
+// several queued reports at once, each reportLength bytes long (the device's own input report
+// length); each whole report gives the engine its first 8 bytes, in order. What is not a whole
+// report (a short read, the tail of a read) is skipped rather than padded into a phantom report;
+// so is every report of a device whose reports are shorter than 8 bytes.
+class ReportChunks {
+ public:
+  ReportChunks(std::size_t reportLength, std::size_t reportsPerRead)
+      : length_(reportLength), bytes_(reportLength * reportsPerRead) {}
+
+  // Where the next read goes, and how much it may return.
+  std::uint8_t* buffer() { return bytes_.data(); }
+  std::size_t capacity() const { return bytes_.size(); }
+  // A read returned got bytes into buffer(); the reports of an earlier read are forgotten.
+  void filled(std::size_t got);
+  // The next whole report of the last read; false when it has no more.
+  bool next(Report& out);
+
+ private:
+  std::size_t length_;
+  std::vector<std::uint8_t> bytes_;
+  std::size_t got_ = 0;
+  std::size_t at_ = 0;
 };
 
 // One open device.

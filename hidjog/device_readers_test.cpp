@@ -173,5 +173,41 @@ TEST_F(DeviceReadersTest, ASlotFreedByALostDeviceIsUsedAgain) {
   EXPECT_EQ(journal.lines[4], "decode 0 1/0");
 }
 
+// What reads return, cut into reports: every whole report in order, nothing of a partial one.
+TEST(ReportChunks, EveryWholeReportOfAReadInOrderAndNoPartialOne) {
+  struct Case {
+    const char* what;
+    std::size_t length;
+    std::vector<std::size_t> reads;  // bytes each read returns; byte i of the device stream is i
+    std::vector<std::uint8_t> firstBytes;  // byte 0 of each report the engine gets
+  };
+  const Case cases[] = {
+      {"one report per read", 8, {8, 8}, {0, 8}},
+      {"three queued reports in one read", 8, {24}, {0, 8, 16}},
+      {"a short read is no report", 8, {5, 8}, {5}},
+      {"the tail of a read is skipped", 8, {20, 8}, {0, 8, 20}},
+      {"longer reports give their first 8 bytes", 9, {18, 9}, {0, 9, 18}},
+      {"reports shorter than 8 bytes give nothing", 4, {8, 4}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ReportChunks chunks(c.length, 4);
+    std::vector<std::uint8_t> got;
+    std::size_t stream = 0;
+    for (std::size_t n : c.reads) {
+      ASSERT_LE(n, chunks.capacity());
+      for (std::size_t i = 0; i < n; ++i) chunks.buffer()[i] = static_cast<std::uint8_t>(stream + i);
+      stream += n;
+      chunks.filled(n);
+      Report r;
+      while (chunks.next(r)) {
+        for (std::size_t i = 1; i < r.size(); ++i) ASSERT_EQ(r[i], static_cast<std::uint8_t>(r[0] + i));
+        got.push_back(r[0]);
+      }
+    }
+    EXPECT_EQ(got, c.firstBytes);
+  }
+}
+
 }  // namespace
 }  // namespace ringdeck::engine

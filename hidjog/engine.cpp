@@ -5,6 +5,7 @@ namespace ringdeck::engine {
 Engine::Engine(const EnginePorts& ports, std::string settingsPath)
     : status_(ports.status),
       warning_(ports.warning),
+      waker_(ports.waker),
       image_(ports.files, ports.sections, std::move(settingsPath)),
       core_(ports.input, ports.timers, ports.waker),
       readers_(ports.devices, target_, ports.reports, *this, *this) {}

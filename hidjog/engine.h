@@ -69,7 +69,10 @@ class Engine final : private ReportConsumer, private DeviceNotices {
   bool reloadSettings(std::uint32_t selected, std::uint32_t count);
 
   // 0x414, WM_TIMER, WM_SETTINGCHANGE.
-  void onQueuedEvent() { core_.output.onQueuedEvent(core_.queue); }
+  // Events still waiting after one message's share are carried by a message of their own.
+  void onQueuedEvent() {
+    if (core_.output.onQueuedEvent(core_.queue)) waker_.wake();
+  }
   void onTimer(std::uint16_t id) { core_.output.onTimer(id); }
   void setKeyboardRepeatSpeed(unsigned speed) { core_.translator.setSystemRepeatSpeed(speed); }
 
@@ -96,6 +99,7 @@ class Engine final : private ReportConsumer, private DeviceNotices {
 
   StatusSink& status_;
   WarningBox& warning_;
+  EngineWaker& waker_;
   std::mutex settingsLock_;
   SettingsImage image_;
   EngineCore core_;

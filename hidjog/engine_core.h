@@ -27,7 +27,7 @@
 
 namespace ringdeck {
 
-// One queued event is waiting: the window-message base 0x400 plus 20. wParam and lParam carry
+// Queued events are waiting: the window-message base 0x400 plus 20. wParam and lParam carry
 // nothing the receiver needs.
 inline constexpr std::uint32_t kMsgQueuedEvent = 0x400 + 20;
 

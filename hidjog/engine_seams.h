@@ -3,6 +3,7 @@
 // PostMessageA; the tests use recorders and a virtual clock.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -27,7 +28,10 @@ class InputSink {
   virtual ~InputSink() = default;
   // One batch is one SendInput call: every input a keyboard input with the scan code of
   // MapVirtualKeyA(virtualKey, 0), time GetTickCount() and extra information kEngineKeyExtraInfo.
-  virtual void sendKeys(std::span<const KeyInput> batch) = 0;
+  // Returns how many inputs of the batch, from its start, the system took (SendInput's count):
+  // fewer than the batch when it refused the rest, for example while the secure desktop is in
+  // front.
+  virtual std::size_t sendKeys(std::span<const KeyInput> batch) = 0;
   // One mouse input with MOUSEEVENTF_WHEEL only, wheel data = wheelUnits (notches x 120), the
   // cursor position as coordinates, time 0 and extra information 0.
   virtual void sendWheel(std::int32_t wheelUnits) = 0;
@@ -45,8 +49,10 @@ class TimerService {
   virtual void stopTimer(std::uint16_t id) = 0;
 };
 
-// Posts message 0x414 to the engine window: one event was offered to the queue. Called from
-// reader threads with the settings lock held; it must not block on the window thread.
+// Posts message 0x414 to the engine window: an event was offered to the queue. Called from
+// reader threads with the settings lock held; it must not block on the window thread. Since one
+// 0x414 carries out every waiting event (in shares of kEventsPerMessage, posting again while
+// more wait), a waker may leave the post out while a 0x414 of its own still waits.
 class EngineWaker {
  public:
   virtual ~EngineWaker() = default;

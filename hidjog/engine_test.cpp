@@ -162,6 +162,38 @@ TEST_F(EngineTest, ReportsTakenByTheTargetPressNothing) {
   for (const std::string& line : sink.log) EXPECT_EQ(line.find('+'), std::string::npos) << line;
 }
 
+// A report queues a press and its release; of their two 0x414 messages only one arrives (the
+// other post failed). The engine still carries out both: the key does not stay down.
+TEST_F(EngineTest, AFailedPostLeavesNoEventBehind) {
+  ScriptedDevice& d = plug("dev");
+  play(d, {buttons(0)});
+  d.push(buttons(1));
+  ASSERT_TRUE(d.idle());
+  ASSERT_EQ(recorders.wakes, 2);
+  recorders.wakes = 1;
+  drain();
+  EXPECT_EQ(sink.log, (std::vector<std::string>{"0 +Ctrl +C", "0 -C -Ctrl"}));
+}
+
+// More events than one message carries: the engine posts again for the rest by itself.
+TEST_F(EngineTest, EventsBeyondOneMessagesShareArePostedAgain) {
+  ScriptedDevice& d = plug("dev");
+  play(d, {buttons(0)});
+  for (int i = 0; i < 12; ++i) d.push(buttons(i % 2 == 0 ? 1 : 0));
+  ASSERT_TRUE(d.idle());
+  ASSERT_EQ(recorders.wakes, 12);  // six typed shortcuts, press and release each
+  recorders.wakes = 0;
+  engine.onQueuedEvent();
+  EXPECT_EQ(recorders.wakes, 0);  // twelve waited: one message was enough
+  for (int i = 0; i < 24; ++i) d.push(buttons(i % 2 == 0 ? 1 : 0));
+  ASSERT_TRUE(d.idle());
+  recorders.wakes = 0;
+  engine.onQueuedEvent();
+  EXPECT_EQ(recorders.wakes, 1);
+  drain();
+  EXPECT_EQ(sink.log.size(), 36u);
+}
+
 TEST_F(EngineTest, StoppingReleasesEverythingHeld) {
   ScriptedDevice& d = plug("dev");
   play(d, {buttons(0), buttons(2)});

@@ -35,10 +35,13 @@ namespace ringdeck::testing {
 // period until it is stopped. Fixed tables, no allocation.
 class VirtualTimers final : public TimerService {
  public:
+  // The pool's timers and the retry timer of refused key-ups.
+  static constexpr std::uint16_t kTimerIds = kUpRetryTimer + 1;
+
   VirtualTimers() { position_.fill(kAbsent); }
 
   void startTimer(std::uint16_t id, std::uint32_t periodMs) override {
-    if (id >= TimerPool::kEntries) return;
+    if (id >= kTimerIds) return;
     if (position_[id] == kAbsent) {
       position_[id] = count_;
       active_[count_++] = id;
@@ -48,7 +51,7 @@ class VirtualTimers final : public TimerService {
     order_[id] = nextOrder_++;
   }
   void stopTimer(std::uint16_t id) override {
-    if (id >= TimerPool::kEntries || position_[id] == kAbsent) return;
+    if (id >= kTimerIds || position_[id] == kAbsent) return;
     const std::uint16_t last = active_[--count_];
     active_[position_[id]] = last;
     position_[last] = position_[id];
@@ -57,7 +60,7 @@ class VirtualTimers final : public TimerService {
 
   std::uint64_t now() const { return now_; }
   std::size_t running() const { return count_; }
-  bool isRunning(std::uint16_t id) const { return id < TimerPool::kEntries && position_[id] != kAbsent; }
+  bool isRunning(std::uint16_t id) const { return id < kTimerIds && position_[id] != kAbsent; }
 
   // Lets ms pass, delivering every expiry in time order (ties in the order the timers were
   // started) to onTimer(id), as WM_TIMER would.
@@ -86,11 +89,11 @@ class VirtualTimers final : public TimerService {
   std::uint64_t now_ = 0;
   std::uint64_t nextOrder_ = 0;
   std::uint16_t count_ = 0;
-  std::array<std::uint16_t, TimerPool::kEntries> active_{};
-  std::array<std::uint16_t, TimerPool::kEntries> position_{};
-  std::array<std::uint64_t, TimerPool::kEntries> due_{};
-  std::array<std::uint64_t, TimerPool::kEntries> order_{};
-  std::array<std::uint32_t, TimerPool::kEntries> period_{};
+  std::array<std::uint16_t, kTimerIds> active_{};
+  std::array<std::uint16_t, kTimerIds> position_{};
+  std::array<std::uint64_t, kTimerIds> due_{};
+  std::array<std::uint64_t, kTimerIds> order_{};
+  std::array<std::uint32_t, kTimerIds> period_{};
 };
 
 // Records every batch as one line, "<ms> +Ctrl +C" (down), "<ms> -C -Ctrl" (up), a trailing *
@@ -100,7 +103,11 @@ class RecordingSink final : public InputSink {
  public:
   explicit RecordingSink(const VirtualTimers& clock) : clock_(clock) {}
 
-  void sendKeys(std::span<const KeyInput> batch) override {
+  std::size_t sendKeys(std::span<const KeyInput> batch) override {
+    if (refusing) {
+      log.push_back(std::to_string(clock_.now()) + " refused");
+      return 0;
+    }
     std::string line = std::to_string(clock_.now());
     for (const KeyInput& k : batch) {
       line += k.up ? " -" : " +";
@@ -115,6 +122,7 @@ class RecordingSink final : public InputSink {
       }
     }
     log.push_back(line);
+    return batch.size();
   }
   void sendWheel(std::int32_t units) override {
     log.push_back(std::to_string(clock_.now()) + " wheel " + std::to_string(units));
@@ -141,6 +149,8 @@ class RecordingSink final : public InputSink {
   std::vector<std::string> log;
   std::set<std::pair<std::uint8_t, bool>> down;
   bool numLock = false;
+  // The system takes nothing (SendInput returns 0), as while the secure desktop is in front.
+  bool refusing = false;
 
  private:
   const VirtualTimers& clock_;
@@ -220,14 +230,15 @@ struct EngineRig {
     pump();
   }
   void pump() {
-    for (; waker.pending > 0; --waker.pending) output.onQueuedEvent(queue);
+    for (; waker.pending > 0; --waker.pending)
+      if (output.onQueuedEvent(queue)) waker.wake();
   }
   void wait(std::uint64_t ms) {
     timers.advance(ms, [this](std::uint16_t id) { output.onTimer(id); });
   }
   // Nothing down, Num Lock as it was, no timer running, no entry in use, nothing queued.
   bool nothingHeld() const {
-    return sink.down.empty() && sink.numLock == initialNumLock && timers.running() == 0 &&
+    return sink.down.empty() && output.refusedUps() == 0 && sink.numLock == initialNumLock && timers.running() == 0 &&
            output.idle() && queue.size() == 0;
   }
 };

@@ -9,18 +9,20 @@ namespace ringdeck {
 namespace {
 
 ActionEvent numbered(int n) { return ActionEvent::key(0, 0, static_cast<std::uint8_t>(n), true, true); }
+ActionEvent release(int n) { return ActionEvent::key(0, 0, static_cast<std::uint8_t>(n), false, true); }
 
 TEST(EventQueue, HoldsAtMost1024AndRefusesTheNext) {
   EventQueue q;
-  for (int i = 0; i < 1024; ++i) ASSERT_TRUE(q.insert(numbered(i))) << i;
+  for (int i = 0; i < 1024; ++i) ASSERT_TRUE(q.insertRelease(numbered(i))) << i;
   EXPECT_EQ(q.size(), 1024u);
+  EXPECT_FALSE(q.insertRelease(numbered(9999)));
   EXPECT_FALSE(q.insert(numbered(9999)));
   EXPECT_EQ(q.size(), 1024u);
   // The refused event left nothing behind: the oldest comes out first, the newest last.
   ActionEvent e;
   ASSERT_TRUE(q.remove(e));
   EXPECT_EQ(e.keyCode, 0);
-  EXPECT_TRUE(q.insert(numbered(77)));
+  EXPECT_TRUE(q.insertRelease(numbered(77)));
   for (int i = 1; i < 1024; ++i) {
     ASSERT_TRUE(q.remove(e));
     EXPECT_EQ(e.keyCode, static_cast<std::uint8_t>(i));
@@ -28,6 +30,25 @@ TEST(EventQueue, HoldsAtMost1024AndRefusesTheNext) {
   ASSERT_TRUE(q.remove(e));
   EXPECT_EQ(e.keyCode, 77);
   EXPECT_FALSE(q.remove(e));
+}
+
+// The last 256 cells are kept for releases: with 768 waiting a press is refused, a release not.
+TEST(EventQueue, PressesLeaveTheLast256CellsToReleases) {
+  EventQueue q;
+  int n = 0;
+  while (q.insert(numbered(n))) ++n;
+  EXPECT_EQ(n, 768);
+  for (int i = 0; i < 256; ++i) {
+    ASSERT_TRUE(q.insertRelease(release(i))) << i;
+    ASSERT_FALSE(q.insert(numbered(i)));
+  }
+  EXPECT_FALSE(q.insertRelease(release(0)));
+  ActionEvent e;
+  ASSERT_TRUE(q.remove(e));
+  EXPECT_FALSE(q.insert(numbered(0)));  // 1023 waiting: still only releases
+  EXPECT_TRUE(q.insertRelease(release(0)));
+  while (q.size() > 767) ASSERT_TRUE(q.remove(e));
+  EXPECT_TRUE(q.insert(numbered(0)));
 }
 
 TEST(EventQueue, KeepsOrderAcrossTheEndOfTheRing) {

@@ -1,5 +1,6 @@
 #include "output_stage.h"
 
+#include <algorithm>
 #include <array>
 
 namespace ringdeck {
@@ -13,6 +14,29 @@ struct ModifierKey {
 // The order in which modifiers go down (and up, after the key).
 constexpr std::array<ModifierKey, 5> kModifierKeys{{
     {ModShift, 0x10}, {ModControl, 0x11}, {ModAlt, 0x12}, {ModWin, 0x5B}, {ModApps, 0x5D}}};
+
+bool isModifierKey(std::size_t code) {
+  for (const ModifierKey& m : kModifierKeys)
+    if (m.virtualKey == code) return true;
+  return false;
+}
+
+// The key code an input was made from (keyInputFor backwards).
+std::uint8_t codeOf(const KeyInput& k) {
+  return k.virtualKey == 0x0D && k.extended ? kKeypadEnter : k.virtualKey;
+}
+
+// Every key of the set going up, as releaseEverything sends them: keys first, then modifiers
+// in their order.
+template <typename Batch>
+std::size_t upBatch(const std::bitset<256>& keys, Batch& out) {
+  std::size_t n = 0;
+  for (std::size_t k = 1; k < keys.size(); ++k)
+    if (keys[k] && !isModifierKey(k)) out[n++] = keyInputFor(static_cast<std::uint8_t>(k), true);
+  for (const ModifierKey& m : kModifierKeys)
+    if (keys[m.virtualKey]) out[n++] = keyInputFor(m.virtualKey, true);
+  return n;
+}
 
 }  // namespace
 
@@ -34,9 +58,10 @@ std::size_t keyBatch(std::uint16_t modifiers, std::uint8_t keyCode, bool up, Key
 OutputStage::OutputStage(TimerPool& pool, InputSink& sink, TimerService& timers)
     : pool_(pool), sink_(sink), timers_(timers) {}
 
-void OutputStage::onQueuedEvent(EventQueue& queue) {
+bool OutputStage::onQueuedEvent(EventQueue& queue) {
   ActionEvent e;
-  if (queue.remove(e)) handleEvent(e);
+  for (std::size_t i = 0; i < kEventsPerMessage && queue.remove(e); ++i) handleEvent(e);
+  return queue.size() > 0;
 }
 
 void OutputStage::handleEvent(ActionEvent e) {
@@ -66,6 +91,10 @@ void OutputStage::handleEvent(ActionEvent e) {
 }
 
 void OutputStage::onTimer(std::uint16_t id) {
+  if (id == kUpRetryTimer) {
+    retryRefusedUps();
+    return;
+  }
   timers_.stopTimer(id);
   // A timer whose entry is gone (stopped, with its message already waiting) is ignored.
   if (!pool_.inUse(id)) return;
@@ -185,8 +214,14 @@ void OutputStage::fireDeferredRelease(ActionEvent& e) {
   }
   if (e.keyCode != 0) {
     if (state_.HeldKeyCount > 0) --state_.HeldKeyCount;
+    // Whichever pending release fires last lets the held key go, when a control released it
+    // since it went down. Deferred releases need not fire in the order they were made: a
+    // window flooded with posted messages gets no WM_TIMER until the flood ends, and then every
+    // due timer at once in the system's order. Deciding by this release's own stamp would keep
+    // the key down whenever an older release happened to fire last.
     if (state_.HeldKeyCount == 0 &&
-        (e.sequence > state_.ReleasedSequence || state_.HeldSequenceWrapped)) {
+        (state_.HeldSequence != state_.ReleasedSequence || state_.HeldSequenceWrapped)) {
+      e.keyCode = state_.HeldKey;
       state_.HeldKey = kNoKey;
       state_.ReleasedSequence = state_.HeldSequence;
       state_.HeldSequenceWrapped = false;
@@ -206,10 +241,37 @@ void OutputStage::sendKeys(std::uint16_t modifiers, std::uint8_t keyCode, bool u
   KeyInput batch[6];
   const std::size_t n = keyBatch(modifiers, keyCode, up, batch);
   if (n == 0) return;
-  if (keyCode != 0) keysDown_[keyCode] = !up;
-  const std::uint16_t known = modifiers & kAllModifiers;
-  modifiersDown_ = static_cast<std::uint16_t>(up ? modifiersDown_ & ~known : modifiersDown_ | known);
-  sink_.sendKeys(std::span<const KeyInput>(batch, n));
+  sendBatch(std::span<const KeyInput>(batch, n));
+}
+
+void OutputStage::sendBatch(std::span<const KeyInput> batch) {
+  const std::size_t accepted = std::min(sink_.sendKeys(batch), batch.size());
+  for (std::size_t i = 0; i < batch.size(); ++i) {
+    const std::uint8_t code = codeOf(batch[i]);
+    if (i < accepted) {
+      keysDown_[code] = !batch[i].up;
+      upRefused_[code] = false;
+    } else if (batch[i].up && keysDown_[code]) {
+      upRefused_[code] = true;  // still down in the system: try again until it goes up
+    }
+    // A down the system refused never went down: nothing to undo later.
+  }
+  if (upRefused_.any() && !retryRunning_) {
+    retryRunning_ = true;
+    timers_.startTimer(kUpRetryTimer, kUpRetryMs);
+  }
+}
+
+void OutputStage::retryRefusedUps() {
+  if (upRefused_.any()) {
+    std::array<KeyInput, 256> batch{};
+    const std::size_t n = upBatch(upRefused_, batch);
+    sendBatch(std::span<const KeyInput>(batch.data(), n));
+  }
+  if (upRefused_.none()) {
+    timers_.stopTimer(kUpRetryTimer);
+    retryRunning_ = false;
+  }
 }
 
 void OutputStage::sendWheel(std::int32_t notches) { sink_.sendWheel(notches * kWheelDelta); }
@@ -241,15 +303,14 @@ void OutputStage::releaseEverything() {
     timers_.stopTimer(i);
     pool_.free(i);
   }
-  std::array<KeyInput, 256 + kModifierKeys.size()> batch{};
-  std::size_t n = 0;
-  for (std::size_t k = 1; k < keysDown_.size(); ++k)
-    if (keysDown_[k]) batch[n++] = keyInputFor(static_cast<std::uint8_t>(k), true);
-  for (const ModifierKey& m : kModifierKeys)
-    if (modifiersDown_ & m.bit) batch[n++] = keyInputFor(m.virtualKey, true);
+  timers_.stopTimer(kUpRetryTimer);
+  retryRunning_ = false;
+  std::array<KeyInput, 256> batch{};
+  const std::size_t n = upBatch(keysDown_, batch);
+  // The engine is ending: there is no later chance to send again what the system refuses now.
   if (n != 0) sink_.sendKeys(std::span<const KeyInput>(batch.data(), n));
   keysDown_.reset();
-  modifiersDown_ = 0;
+  upRefused_.reset();
   const KeyboardState before = state_;
   state_ = KeyboardState{};
   state_.NumLockSuspended = before.NumLockSuspended;
@@ -261,7 +322,7 @@ bool OutputStage::idle() const {
   return state_.ActiveModifiers == 0 && state_.LatchedModifiers == 0 &&
          state_.LatchedModifierCount == 0 && state_.HeldKeyCount == 0 &&
          state_.CurrentRepeatTimer == kNoTimer && !state_.NumLockSuspended && keysDown_.none() &&
-         modifiersDown_ == 0 && pool_.freeCount() == TimerPool::kEntries;
+         !retryRunning_ && pool_.freeCount() == TimerPool::kEntries;
 }
 
 }  // namespace ringdeck

@@ -3,8 +3,8 @@
 // InputSink.
 //
 // Threading contract: everything here runs on the engine window's thread, one message at a time:
-//   0x414            -> onQueuedEvent(queue)  (takes one event out of the queue)
-//   WM_TIMER id      -> onTimer(id)
+//   0x414            -> onQueuedEvent(queue)  (takes up to kEventsPerMessage events out)
+//   WM_TIMER id      -> onTimer(id)           (a pool index, or kUpRetryTimer)
 //   loop ended/stop  -> releaseEverything()
 // The keyboard state therefore needs no lock; the TimerPool locks its own allocate and free.
 #pragma once
@@ -22,6 +22,12 @@ namespace ringdeck {
 
 inline constexpr std::uint32_t kDeferredReleaseMs = 500;
 inline constexpr std::uint8_t kVkNumLock = 0x90;
+// Events one 0x414 message carries out at most before the window takes its other messages.
+inline constexpr std::size_t kEventsPerMessage = 16;
+// The window timer that sends again the key-ups the system refused, and how often. Its
+// identifier is the one after the timer pool's.
+inline constexpr std::uint16_t kUpRetryTimer = TimerPool::kEntries;
+inline constexpr std::uint32_t kUpRetryMs = 250;
 
 struct KeyboardState {
   std::uint16_t ActiveModifiers = 0;       // held by key events whose control is still pressed
@@ -47,13 +53,17 @@ class OutputStage {
   OutputStage(const OutputStage&) = delete;
   OutputStage& operator=(const OutputStage&) = delete;
 
-  // Message 0x414: takes the oldest event out of the queue and handles it; an empty queue is
-  // no error (an event refused when the queue was full still posted its message).
-  void onQueuedEvent(EventQueue& queue);
+  // Message 0x414: takes the oldest events out of the queue, at most kEventsPerMessage, and
+  // handles them; an empty queue is no error (an event refused when the queue was full still
+  // posted its message, and one message may have taken the events of the next ones). True when
+  // events are still waiting: the caller posts 0x414 again, so that no event waits for a
+  // message that never comes (a post that failed).
+  bool onQueuedEvent(EventQueue& queue);
   // The rules of 0x414 for one event: every release stops the action that auto-repeats at that
   // moment; a press that starts a repeat releases the one repeating before it.
   void handleEvent(ActionEvent event);
-  // WM_TIMER: a repeat or a deferred release is due. Unknown or stale identifiers are ignored.
+  // WM_TIMER: a repeat or a deferred release is due, or (kUpRetryTimer) the key-ups the system
+  // refused are sent again. Unknown or stale identifiers are ignored.
   void onTimer(std::uint16_t id);
   // Carries out one event; returns the repeat timer it started, or kNoTimer.
   std::uint16_t perform(ActionEvent event);
@@ -64,6 +74,8 @@ class OutputStage {
   const KeyboardState& state() const { return state_; }
   // True when the engine holds no key, no modifier and no pending repeat or deferred release.
   bool idle() const;
+  // Keys the system took down and refused to let go so far; sent up again every kUpRetryMs.
+  std::size_t refusedUps() const { return upRefused_.count(); }
 
  private:
   std::uint16_t performPress(ActionEvent& e);
@@ -73,6 +85,10 @@ class OutputStage {
   void finishRelease(const ActionEvent& e);
   void stopRepeat(std::uint16_t timerId);
   void sendKeys(std::uint16_t modifiers, std::uint8_t keyCode, bool up);
+  // Hands a batch to the sink and records what the system took: a key is down from its
+  // accepted down to its accepted up; an up refused is kept for the retry timer.
+  void sendBatch(std::span<const KeyInput> batch);
+  void retryRefusedUps();
   void sendWheel(std::int32_t notches);
   void tapNumLock();
   void suspendNumLock();
@@ -82,10 +98,13 @@ class OutputStage {
   InputSink& sink_;
   TimerService& timers_;
   KeyboardState state_;
-  // What the engine has sent down and not yet up, by key code and modifier bit, so that
-  // releaseEverything can send up exactly that.
+  // What the system took down from the engine and has not taken up, by key code (a modifier by
+  // its virtual key, the keypad Enter as kKeypadEnter), so that releaseEverything can send up
+  // exactly that. Changed only by inputs the system accepted.
   std::bitset<256> keysDown_;
-  std::uint16_t modifiersDown_ = 0;
+  // Of those, the keys whose up the system refused: the engine no longer wants them down.
+  std::bitset<256> upRefused_;
+  bool retryRunning_ = false;
 };
 
 // The inputs of one key combination in the order they go out: modifiers first going down

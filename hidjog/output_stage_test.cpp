@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <utility>
@@ -324,9 +325,10 @@ TEST(OutputStage, RepeatKeepsGoingWhenTheSequenceWraps) {
 class DesktopSink final : public InputSink {
  public:
   explicit DesktopSink(const VirtualTimers& clock) : sent(clock), normalProgram(clock) {}
-  void sendKeys(std::span<const KeyInput> batch) override {
+  std::size_t sendKeys(std::span<const KeyInput> batch) override {
     sent.sendKeys(batch);
     if (!elevatedInFront) normalProgram.sendKeys(batch);
+    return batch.size();
   }
   void sendWheel(std::int32_t units) override { sent.sendWheel(units); }
   bool numLockOn() override { return sent.numLockOn(); }
@@ -390,6 +392,120 @@ TEST(OutputStage, ReleasesEveryHeldKeyWhateverWindowIsInFront) {
       logs[switching] = sink.sent.log;
     }
     EXPECT_EQ(logs[true], logs[false]) << c.what;
+  }
+}
+
+// SendInput refuses the engine's input (the secure desktop in front, for example). The record
+// of what is down follows what the system took: a refused up is sent again every 250 ms until
+// the system takes it, a refused down is never sent up.
+TEST(OutputStage, KeyUpsTheSystemRefusedAreSentAgainUntilTaken) {
+  using E = ActionEvent;
+  const E press = E::key(kRepeatHold, ModControl, 'C', true, true);
+  const E release = E::key(kRepeatHold, ModControl, 'C', false, true);
+  {
+    SCOPED_TRACE("up refused, taken at the third retry");
+    auto rig = std::make_unique<EngineRig>();
+    rig->output.handleEvent(press);
+    rig->sink.refusing = true;
+    rig->output.handleEvent(release);
+    EXPECT_EQ(rig->output.refusedUps(), 2u);
+    rig->wait(2 * kUpRetryMs);
+    rig->sink.refusing = false;
+    rig->wait(kUpRetryMs);
+    EXPECT_EQ(rig->sink.log, (std::vector<std::string>{"0 +Ctrl +C", "0 refused", "250 refused",
+                                                       "500 refused", "750 -C -Ctrl"}));
+    rig->wait(1000);
+    EXPECT_EQ(rig->sink.log.size(), 5u) << "sent again after the system took it";
+    EXPECT_TRUE(rig->nothingHeld());
+  }
+  {
+    SCOPED_TRACE("down refused: nothing of it is down, the engine's stop sends nothing");
+    auto rig = std::make_unique<EngineRig>();
+    rig->sink.refusing = true;
+    rig->output.handleEvent(press);
+    rig->sink.refusing = false;
+    rig->wait(1000);
+    rig->output.releaseEverything();
+    EXPECT_EQ(rig->sink.log, (std::vector<std::string>{"0 refused"}));
+    EXPECT_TRUE(rig->nothingHeld());
+  }
+  {
+    SCOPED_TRACE("pressed again before the retry: wanted down, released once at its release");
+    auto rig = std::make_unique<EngineRig>();
+    rig->output.handleEvent(press);
+    rig->sink.refusing = true;
+    rig->output.handleEvent(release);
+    rig->sink.refusing = false;
+    rig->output.handleEvent(press);
+    rig->wait(1000);
+    EXPECT_TRUE(rig->sink.down.count({'C', false}));
+    rig->output.handleEvent(release);
+    rig->wait(1000);
+    EXPECT_EQ(rig->sink.log, (std::vector<std::string>{"0 +Ctrl +C", "0 refused", "0 +Ctrl +C", "1000 -C -Ctrl"}));
+    EXPECT_TRUE(rig->nothingHeld());
+  }
+  {
+    SCOPED_TRACE("the engine stops while an up waits for its retry");
+    auto rig = std::make_unique<EngineRig>();
+    rig->output.handleEvent(press);
+    rig->sink.refusing = true;
+    rig->output.handleEvent(release);
+    rig->sink.refusing = false;
+    rig->output.releaseEverything();
+    EXPECT_EQ(rig->sink.log.back(), "0 -C -Ctrl");
+    EXPECT_TRUE(rig->nothingHeld());
+  }
+}
+
+// One 0x414 message carries out up to 16 waiting events and says whether more wait, so a
+// message lost (a post that failed) leaves no event behind as long as any message comes.
+TEST(OutputStage, OneMessageTakesSixteenEventsAndTellsWhenMoreWait) {
+  auto rig = std::make_unique<EngineRig>();
+  for (int i = 1; i <= 20; ++i) ASSERT_TRUE(rig->queue.insert(ActionEvent::wheel(i, true)));
+  EXPECT_TRUE(rig->output.onQueuedEvent(rig->queue));
+  EXPECT_EQ(rig->sink.log.size(), 16u);
+  EXPECT_EQ(rig->sink.log.back(), "0 wheel 1920");
+  EXPECT_FALSE(rig->output.onQueuedEvent(rig->queue));
+  EXPECT_EQ(rig->sink.log.size(), 20u);
+  EXPECT_FALSE(rig->output.onQueuedEvent(rig->queue));  // a message for events already taken
+  EXPECT_EQ(rig->sink.log.size(), 20u);
+}
+
+// A window flooded with posted messages gets its WM_TIMERs only once the flood ends, all at
+// once and in the system's order (here: lowest identifier first, or last). Whatever the order,
+// the deferred releases let go of what they held.
+TEST(OutputStage, DeferredReleasesFiringInAnyOrderLeaveNothingHeld) {
+  using E = ActionEvent;
+  struct Case {
+    const char* what;
+    std::vector<E> events;
+  };
+  const Case cases[] = {
+      {"a key replaced by another, both released late",
+       {E::key(kRepeatHold, ModControl, 'X', true, false), E::key(kRepeatHold, ModControl, 'X', false, false),
+        E::key(kRepeatHold, 0, 'B', true, false), E::key(kRepeatHold, 0, 'B', false, false)}},
+      {"the same key pressed and released three times",
+       {E::key(kRepeatHold, 0, 'B', true, false), E::key(kRepeatHold, 0, 'B', false, false),
+        E::key(kRepeatHold, 0, 'B', true, false), E::key(kRepeatHold, 0, 'B', false, false),
+        E::key(kRepeatHold, 0, 'B', true, false), E::key(kRepeatHold, 0, 'B', false, false)}},
+      {"typed once, then a held key pressed and released",
+       {E::key(kRepeatOnce, 0, 'D', true, false), E::key(kRepeatOnce, 0, 'D', false, false),
+        E::key(kRepeatHold, ModShift, 'X', true, false), E::key(kRepeatHold, ModShift, 'X', false, false),
+        E::key(kRepeatOnce, 0, 'D', true, false), E::key(kRepeatOnce, 0, 'D', false, false)}},
+  };
+  for (const Case& c : cases) {
+    for (const bool lowestFirst : {true, false}) {
+      SCOPED_TRACE(std::string(c.what) + (lowestFirst ? ", lowest timer first" : ", highest timer first"));
+      auto rig = std::make_unique<EngineRig>();
+      for (const E& e : c.events) rig->output.handleEvent(e);
+      std::vector<std::uint16_t> due;
+      for (std::uint16_t id = 0; id < 64; ++id)
+        if (rig->timers.isRunning(id)) due.push_back(id);
+      if (!lowestFirst) std::reverse(due.begin(), due.end());
+      for (std::uint16_t id : due) rig->output.onTimer(id);
+      EXPECT_TRUE(rig->sink.down.empty()) << ::testing::PrintToString(rig->sink.log);
+      EXPECT_TRUE(rig->nothingHeld());
+    }
   }
 }
 

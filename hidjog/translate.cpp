@@ -74,32 +74,38 @@ PressedAction EventTranslator::actionOf(int slot) const {
   return a;
 }
 
-void EventTranslator::emit(const ActionEvent& e) {
-  if (!queue_.insert(e)) ++dropped_;
+bool EventTranslator::emit(const ActionEvent& e) {
+  // A release may take the queue's reserve: a press lost costs an action, a release lost would
+  // leave its key down.
+  const bool release = e.eventType == kKeyEvent && e.pressed == 0;
+  const bool queued = release ? queue_.insertRelease(e) : queue_.insert(e);
+  if (!queued) ++dropped_;
   // Posted even when the queue was full: the message then takes a later event or none.
   waker_.wake();
+  return queued;
 }
 
-void EventTranslator::press(const PressedAction& a) {
+void EventTranslator::tap(const PressedAction& a) {
+  if (press(a)) release(a, false);
+}
+
+bool EventTranslator::press(const PressedAction& a) {
   switch (static_cast<ActionKind>(a.kind)) {
     case ActionKind::KeystrokeSystemRepeat:
-      emit(ActionEvent::key(a.repeatPeriod, a.modifiers, a.keyCode, true, a.syncRelease));
-      break;
+      return emit(ActionEvent::key(a.repeatPeriod, a.modifiers, a.keyCode, true, a.syncRelease));
     case ActionKind::Keystroke:
-      emit(ActionEvent::key(a.repeatPeriod, a.modifiers, a.keyCode, true, a.syncRelease));
+      if (!emit(ActionEvent::key(a.repeatPeriod, a.modifiers, a.keyCode, true, a.syncRelease))) return false;
       // Typed once: the whole keystroke goes at the press; the release of the control is silent.
       if (a.repeatPeriod == kRepeatOnce)
         emit(ActionEvent::key(0, a.modifiers, a.keyCode, false, a.syncRelease));
-      break;
+      return true;
     case ActionKind::Modifiers:
-      emit(ActionEvent::key(0, a.modifiers, 0, true, a.syncRelease));
-      break;
+      return emit(ActionEvent::key(0, a.modifiers, 0, true, a.syncRelease));
     case ActionKind::ScrollUp:
     case ActionKind::ScrollDown:
-      if (a.modifiers != 0) emit(ActionEvent::key(0, a.modifiers, 0, true, a.syncRelease));
-      break;
+      return a.modifiers == 0 || emit(ActionEvent::key(0, a.modifiers, 0, true, a.syncRelease));
     default:
-      break;
+      return true;
   }
 }
 
@@ -186,9 +192,7 @@ bool EventTranslator::decodeReport(DeviceInput& device, std::span<const std::uin
   if (act) {
     const auto d = static_cast<std::int8_t>(static_cast<std::uint8_t>(now.jog - old.jog));
     if (d != 0) {
-      const PressedAction a = actionOf(d > 0 ? SlotIndex::JogRight : SlotIndex::JogLeft);
-      press(a);
-      release(a, false);
+      tap(actionOf(d > 0 ? SlotIndex::JogRight : SlotIndex::JogLeft));
     }
   }
 
@@ -200,10 +204,8 @@ bool EventTranslator::decodeReport(DeviceInput& device, std::span<const std::uin
       release(actionOf(SlotIndex::shuttleZone(old.zone)), false);
     }
     if (act) {
-      const PressedAction t = actionOf(now.zone > old.zone ? SlotIndex::transitionUp(old.zone)
-                                                           : SlotIndex::transitionDown(old.zone));
-      press(t);
-      release(t, false);
+      tap(actionOf(now.zone > old.zone ? SlotIndex::transitionUp(old.zone)
+                                       : SlotIndex::transitionDown(old.zone)));
       device.zonePress_ = actionOf(SlotIndex::shuttleZone(now.zone));
       press(device.zonePress_);
       device.zonePressed_ = true;

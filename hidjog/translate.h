@@ -130,9 +130,13 @@ class EventTranslator {
  private:
   bool throttle();
   PressedAction actionOf(int slot) const;
-  void press(const PressedAction& a);
+  // False when the queue refused an event of the press.
+  bool press(const PressedAction& a);
   void release(const PressedAction& a, bool undoOnly);
-  void emit(const ActionEvent& e);
+  bool emit(const ActionEvent& e);
+  // A press released at once (jog step, zone transition): a press the queue refused needs no
+  // release, which would only take the queue's reserve from the releases of held controls.
+  void tap(const PressedAction& a);
   void pressButton(DeviceInput& d, int b);
   void releaseButton(DeviceInput& d, int b, bool undoOnly);
 

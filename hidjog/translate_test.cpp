@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -226,17 +227,71 @@ TEST(Translate, WrongSizedReportChangesNothing) {
   EXPECT_EQ(t->waker.pending, 0u);
 }
 
-TEST(Translate, FullQueueDropsTheEventButStillWakesTheWindow) {
+TEST(Translate, FullQueueDropsPressesButKeepsReleasesAndStillWakesTheWindow) {
+  struct Case {
+    std::size_t waiting;  // events already queued
+    bool pressFits;
+  };
+  const Case cases[] = {
+      {EventQueue::kCapacity - EventQueue::kReleaseReserve - 1, true},
+      {EventQueue::kCapacity - EventQueue::kReleaseReserve, false},
+      {EventQueue::kCapacity - 2, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.waiting);
+    // Held: the press and the release of 'A' are two reports.
+    auto t = std::make_unique<Translation>();
+    t->set.slots[SlotIndex::button(0)] = keystrokeSlot(0, 'A', kRepeatHold, true);
+    for (std::size_t i = 0; i < c.waiting; ++i) ASSERT_TRUE(t->queue.insertRelease(ActionEvent{}));
+    t->state(0, 0, 0);
+    t->state(0, 0, 1);
+    t->state(0, 0, 0);
+    EXPECT_EQ(t->waker.pending, 2u);
+    EXPECT_EQ(t->translator.droppedEvents(), c.pressFits ? 0u : 1u);
+    auto events = t->drain();
+    ASSERT_EQ(events.size(), c.waiting + (c.pressFits ? 2 : 1));
+    EXPECT_EQ(events.back(), ActionEvent::key(kRepeatHold, 0, 'A', false, true));
+    if (c.pressFits) {
+      EXPECT_EQ(events[events.size() - 2], ActionEvent::key(kRepeatHold, 0, 'A', true, true));
+    }
+    // Typed once: press and release go together, and a refused press queues no release.
+    t->set.slots[SlotIndex::button(0)] = keystrokeSlot(0, 'B', kRepeatOnce, true);
+    for (std::size_t i = 0; i < c.waiting; ++i) ASSERT_TRUE(t->queue.insertRelease(ActionEvent{}));
+    t->state(0, 0, 1);
+    events = t->drain();
+    ASSERT_EQ(events.size(), c.waiting + (c.pressFits ? 2 : 0));
+    if (c.pressFits) {
+      EXPECT_EQ(events.back(), ActionEvent::key(0, 0, 'B', false, true));
+    }
+  }
+}
+
+// A burst of reports fills the queue while a button holds its key: every control's release
+// still gets through, even with all sixteen devices holding everything at once.
+TEST(Translate, ReleasesOfEveryHeldControlFitTheReserve) {
   auto t = std::make_unique<Translation>();
-  t->set.slots[SlotIndex::button(0)] = keystrokeSlot(0, 'A', kRepeatOnce, true);
-  for (std::size_t i = 0; i < EventQueue::kCapacity - 1; ++i) ASSERT_TRUE(t->queue.insert(ActionEvent{}));
-  t->state(0, 0, 0);
-  t->state(0, 0, 1);  // press and release of 'A': only the press fits
-  EXPECT_EQ(t->waker.pending, 2u);
-  EXPECT_EQ(t->translator.droppedEvents(), 1u);
+  std::vector<DeviceInput> devices(16);
+  const std::uint16_t all = (1u << kButtonCount) - 1;
+  const auto still = report(0, 0, 0);
+  const auto held = report(3, 0, all);
+  for (auto& d : devices) t->translator.decodeReport(d, still);
+  for (auto& d : devices) t->translator.decodeReport(d, held);
+  // Jog steps of every device flood the queue until nothing but releases can enter, and go on.
+  std::uint8_t jog = 0;
+  for (int step = 0; step < 2000; ++step) {
+    const auto r = report(3, ++jog, all);
+    for (auto& d : devices) t->translator.decodeReport(d, r);
+  }
+  const std::size_t before = t->queue.size();
+  for (auto& d : devices) t->translator.decodeReport(d, still);
   const auto events = t->drain();
-  ASSERT_EQ(events.size(), EventQueue::kCapacity);
-  EXPECT_EQ(events.back(), ActionEvent::key(0, 0, 'A', true, true));
+  std::map<int, int> released;  // slot -> releases
+  for (std::size_t i = before; i < events.size(); ++i) {
+    EXPECT_EQ(events[i].pressed, 0u) << "a press took the reserve";
+    ++released[events[i].keyCode - kSlotKeyBase];
+  }
+  for (int b = 0; b < kButtonCount; ++b) EXPECT_EQ(released[SlotIndex::button(b)], 16) << "button " << b;
+  EXPECT_EQ(released[SlotIndex::shuttleZone(3)], 16);
 }
 
 // Allocates or frees pool entries until exactly `free` are free.

@@ -16,6 +16,9 @@ inline constexpr std::size_t kVirtualMaxName = 200;
 
 // First message on a device pipe: vendor and product, 16 bits each, little-endian.
 inline constexpr std::size_t kVirtualHelloSize = 4;
+// Every further message holds 1 to kVirtualMaxReports whole 8-byte reports, as one read of a
+// HID device may return several queued reports.
+inline constexpr std::size_t kVirtualMaxReports = 64;
 
 inline DeviceIdentity parseVirtualHello(const std::uint8_t* hello) {
   return DeviceIdentity{static_cast<std::uint16_t>(hello[0] | hello[1] << 8),

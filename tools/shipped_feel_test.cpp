@@ -57,7 +57,7 @@ class ChordSink final : public InputSink {
     std::uint8_t key;
   };
 
-  void sendKeys(std::span<const KeyInput> batch) override {
+  std::size_t sendKeys(std::span<const KeyInput> batch) override {
     for (const KeyInput& k : batch) {
       const std::uint16_t bit = modifierBit(k.virtualKey);
       if (bit != 0) {
@@ -66,6 +66,7 @@ class ChordSink final : public InputSink {
         typed.push_back({held_, k.virtualKey});
       }
     }
+    return batch.size();
   }
   void sendWheel(std::int32_t) override {}
   bool numLockOn() override { return false; }

@@ -41,16 +41,31 @@ struct RegisteredMessages {
   UINT reloadAll = RegisterWindowMessageA(kMsgReloadAllPreferences);
 };
 
+// SMTO_BLOCK: the waiting thread takes no other sent message meanwhile (the window thread stays
+// out of its own handlers); SMTO_ABORTIFHUNG: a window the system already knows as hung is not
+// waited for at all.
+std::uintptr_t boundedSend(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  DWORD_PTR reply = kNoAnswer;
+  if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_BLOCK | SMTO_ABORTIFHUNG, kNotifyWaitMs,
+                           &reply)) {
+    return kNoAnswer;
+  }
+  return static_cast<std::uintptr_t>(reply);
+}
+
 class MessageSenders final : public ReportSender, public StatusSink, public WarningBox {
  public:
   explicit MessageSenders(const RegisteredMessages& m) : m_(m) {}
+  // A receiver that hangs must not hang the sender: a reader thread would stop reading its
+  // device, the window thread would stop acting on every device. A window that does not answer
+  // in time counts as not having taken the report (and stops being the target); a helper that
+  // does not answer is told again at the next change.
   std::uintptr_t sendReportNotify(WindowId target, std::uint32_t low, std::uint32_t high) override {
-    return static_cast<std::uintptr_t>(
-        SendMessageA(reinterpret_cast<HWND>(target), m_.reportNotify, low, static_cast<LPARAM>(high)));
+    return boundedSend(reinterpret_cast<HWND>(target), m_.reportNotify, low, static_cast<LPARAM>(high));
   }
   void statusNotify(std::uint32_t index, std::uint32_t count) override {
     if (HWND helper = FindWindowA(kHelperWindowClass, nullptr)) {
-      SendMessageA(helper, m_.statusNotify, index, static_cast<LPARAM>(count));
+      boundedSend(helper, m_.statusNotify, index, static_cast<LPARAM>(count));
     }
   }
   void incompatibleDevice() override {
@@ -87,6 +102,7 @@ struct EngineProcess {
   MessageSenders senders;
   std::unique_ptr<DeviceSource> devices;
   Engine engine;
+  bool stopping = false;  // WM_QUIT was sent to the window (window thread only)
 };
 
 [[noreturn]] void settingsFailure(const std::string& path) {
@@ -119,7 +135,14 @@ LRESULT CALLBACK engineWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
       engine.setKeyboardRepeatSpeed(keyboardRepeatSpeed());
       break;
     case WM_QUIT:  // sent by "-remove"
+      // WM_QUIT comes only once no posted message waits: stop the 0x414 messages so that a
+      // device streaming reports cannot hold the engine off.
+      p->waker.stop();
+      p->stopping = true;
       PostQuitMessage(0);
+      // GetMessage takes this sent message while it waits for a posted one: give it one, so
+      // that the loop sees the stop at once even if the quit message went astray.
+      PostMessageA(window, WM_NULL, 0, 0);
       return 0;
     case WM_SETTINGCHANGE:
       engine.setKeyboardRepeatSpeed(keyboardRepeatSpeed());
@@ -134,9 +157,24 @@ LRESULT CALLBACK engineWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
       }
       if (wParam == DBT_DEVICEREMOVECOMPLETE) return 0;  // its reader ends by itself
       break;
-    case kMsgQueuedEvent:
+    case kMsgQueuedEvent: {
+      if (p->stopping) return 0;  // what is queued is carried out as the loop ends
+      p->waker.taken();
       engine.onQueuedEvent();
+      // While events keep coming another 0x414 is always waiting, and the system makes WM_TIMER
+      // only when no posted message waits: repeats and deferred releases that are due are
+      // carried out here, between the batches of events, instead of after the flood.
+      MSG due;
+      for (int i = 0; i < 64 && PeekMessageA(&due, window, WM_TIMER, WM_TIMER, PM_REMOVE); ++i) {
+        if (due.message == WM_QUIT) {
+          // PeekMessage hands out WM_QUIT whatever the filter: put it back for the loop.
+          PostQuitMessage(static_cast<int>(due.wParam));
+          break;
+        }
+        DispatchMessageA(&due);
+      }
       return 0;
+    }
     default:
       if (message == m.reportRequest) {
         return static_cast<LRESULT>(engine.reportRequest(wParam, static_cast<WindowId>(lParam)));
@@ -184,7 +222,7 @@ int runEngineWindow(EngineProcess& p) {
   if (p.engine.enumerateDevices() == OpenResult::ThreadFailed) return 1;
 
   MSG msg;
-  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+  while (!p.stopping && GetMessageA(&msg, nullptr, 0, 0) > 0) {
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }

@@ -5,7 +5,7 @@
 #include <setupapi.h>
 
 extern "C" {
-#include <hidsdi.h>  // mingw's header lacks its own extern "C"
+#include <hidsdi.h>  // mingw's header lacks its own extern "C"; it brings hidpi.h
 }
 
 #include <vector>
@@ -16,26 +16,39 @@ extern "C" {
 namespace ringdeck::engine::win32 {
 namespace {
 
+// Reports one read may return at most (the HID class hands over as many queued reports as fit).
+constexpr std::size_t kReportsPerRead = 16;
+
 class HidHandle final : public DeviceHandle {
  public:
-  explicit HidHandle(HANDLE h) : h_(h) {}
+  HidHandle(HANDLE h, std::size_t reportLength) : h_(h), chunks_(reportLength, kReportsPerRead) {}
   ~HidHandle() override { CloseHandle(h_); }
   HidHandle(const HidHandle&) = delete;
   HidHandle& operator=(const HidHandle&) = delete;
 
   bool readReport(Report& report) override {
-    // Reports longer than ours (another report layout) still deliver our first 8 bytes.
-    std::uint8_t buffer[64];
-    DWORD got = 0;
-    if (!ReadFile(h_, buffer, sizeof buffer, &got, nullptr)) return false;
-    report.fill(0);
-    std::copy_n(buffer, std::min<DWORD>(got, report.size()), report.begin());
+    while (!chunks_.next(report)) {
+      DWORD got = 0;
+      if (!ReadFile(h_, chunks_.buffer(), static_cast<DWORD>(chunks_.capacity()), &got, nullptr)) return false;
+      chunks_.filled(got);
+    }
     return true;
   }
 
  private:
   HANDLE h_;
+  ReportChunks chunks_;
 };
+
+// The device's own input report length (report identifier byte included), or 0.
+std::size_t inputReportLength(HANDLE h) {
+  PHIDP_PREPARSED_DATA preparsed = nullptr;
+  if (!HidD_GetPreparsedData(h, &preparsed)) return 0;
+  HIDP_CAPS caps{};
+  const bool ok = HidP_GetCaps(preparsed, &caps) == HIDP_STATUS_SUCCESS;
+  HidD_FreePreparsedData(preparsed);
+  return ok ? caps.InputReportByteLength : 0;
+}
 
 class HidSource final : public DeviceSource {
  public:
@@ -81,7 +94,14 @@ class HidSource final : public DeviceSource {
     }
     identity.vendor = attributes.VendorID;
     identity.product = attributes.ProductID;
-    return std::make_unique<HidHandle>(h);
+    const std::size_t length = inputReportLength(h);
+    if (length == 0) {
+      // Without its report length nothing it sends can be read as a whole report.
+      ringdeck::win32::logLastError("HidP_GetCaps");
+      CloseHandle(h);
+      return nullptr;
+    }
+    return std::make_unique<HidHandle>(h, length);
   }
 
   bool watchArrivals(HWND window) override {

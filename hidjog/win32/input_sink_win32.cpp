@@ -1,14 +1,15 @@
 #include "input_sink_win32.h"
 
+#include <algorithm>
 #include <array>
 
 #include "win32_log.h"
 
 namespace ringdeck::engine::win32 {
 
-void SendInputSink::sendKeys(std::span<const KeyInput> batch) {
+std::size_t SendInputSink::sendKeys(std::span<const KeyInput> batch) {
   // One combination is one SendInput call, so nothing the user types can come between its keys.
-  std::array<INPUT, 32> inputs{};
+  std::array<INPUT, 256> inputs{};
   const std::size_t n = std::min(batch.size(), inputs.size());
   const DWORD now = GetTickCount();
   for (std::size_t i = 0; i < n; ++i) {
@@ -20,9 +21,11 @@ void SendInputSink::sendKeys(std::span<const KeyInput> batch) {
     k.time = now;
     k.dwExtraInfo = kEngineKeyExtraInfo;
   }
-  if (n > 0 && SendInput(static_cast<UINT>(n), inputs.data(), sizeof(INPUT)) != n) {
-    ringdeck::win32::logLastError("SendInput");
-  }
+  if (n == 0) return 0;
+  // The system inserts the inputs in order and stops at the first it refuses.
+  const UINT accepted = SendInput(static_cast<UINT>(n), inputs.data(), sizeof(INPUT));
+  if (accepted != n) ringdeck::win32::logLastError("SendInput");
+  return accepted;
 }
 
 void SendInputSink::sendWheel(std::int32_t wheelUnits) {
@@ -46,7 +49,12 @@ void WindowTimers::startTimer(std::uint16_t id, std::uint32_t periodMs) {
 void WindowTimers::stopTimer(std::uint16_t id) { KillTimer(window_, id); }
 
 void PostingWaker::wake() {
-  if (!PostMessageA(window_, kMsgQueuedEvent, 0, 0)) ringdeck::win32::logLastError("PostMessageA");
+  if (pending_.exchange(true)) return;
+  if (!PostMessageA(window_, kMsgQueuedEvent, 0, 0)) {
+    ringdeck::win32::logLastError("PostMessageA");
+    // The next event offered, or the window's own drain, tries again.
+    if (!stopped_.load()) pending_.store(false);
+  }
 }
 
 }  // namespace ringdeck::engine::win32

@@ -45,23 +45,26 @@ bool readMessage(HANDLE h, std::uint8_t* buffer, DWORD size, DWORD& got, bool& t
 
 class PipeHandle final : public DeviceHandle {
  public:
-  explicit PipeHandle(HANDLE h) : h_(h) {}
+  explicit PipeHandle(HANDLE h) : h_(h), chunks_(sizeof(Report), kVirtualMaxReports) {}
   ~PipeHandle() override { CloseHandle(h_); }
   PipeHandle(const PipeHandle&) = delete;
   PipeHandle& operator=(const PipeHandle&) = delete;
 
+  // One message is what one read of a HID device returns: its whole 8-byte reports are
+  // decoded in order, a shorter rest is skipped.
   bool readReport(Report& report) override {
-    for (;;) {
+    while (!chunks_.next(report)) {
       DWORD got = 0;
       bool tooLong = false;
-      if (!readMessage(h_, report.data(), static_cast<DWORD>(report.size()), got, tooLong)) return false;
-      if (!tooLong && got == report.size()) return true;
-      // A message of another size is no report: skip it.
+      if (!readMessage(h_, chunks_.buffer(), static_cast<DWORD>(chunks_.capacity()), got, tooLong)) return false;
+      chunks_.filled(tooLong ? 0 : got);  // a message longer than any read is skipped whole
     }
+    return true;
   }
 
  private:
   HANDLE h_;
+  ReportChunks chunks_;
 };
 
 class VirtualSource final : public DeviceSource {
