@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "crc32.h"
 #include "memory_file.h"
@@ -100,7 +101,11 @@ bool rewriteInPlace(FileAccess& file, const SettingsFileHeader& header, std::uin
 bool readWhole(FileAccess& file, std::vector<std::uint8_t>& out, std::uint64_t limit) {
   const auto size = file.size();
   if (!size || *size > limit) return false;
-  out.resize(static_cast<std::size_t>(*size));
+  try {
+    out.resize(static_cast<std::size_t>(*size));
+  } catch (const std::bad_alloc&) {
+    return false;  // a copy that does not fit in memory is of no use
+  }
   const auto got = file.readAt(0, out);
   if (!got || *got != out.size()) return false;
   return true;
