@@ -65,6 +65,28 @@ class SettingsStoreTest : public ::testing::Test {
   SettingsStore store{fs, peers};
 };
 
+// A save cut short while the file was being rewritten: the next load finishes it from the
+// recovery copy, and a file cut with no copy at hand is neither loaded nor repaired.
+TEST_F(SettingsStoreTest, ASaveCutShortIsFinishedAtTheNextLoad) {
+  writeFile({namedSet(""), namedSet("bravo"), namedSet("alpha")});
+  ASSERT_TRUE(store.LoadSettingsFile(kPath));
+  setName(store.records[1], "charlie");
+  fs.writeLimitFor[kPath] = kHeaderSize + kRecordSize;  // the marker and half the sets, then a kill
+  EXPECT_FALSE(store.SaveSettingsFile(kPath, store.recordCount));
+  fs.writeLimitFor.clear();
+  const auto cut = fs.files[kPath];
+
+  SettingsStore next(fs, peers);
+  ASSERT_TRUE(next.LoadSettingsFile(kPath));
+  EXPECT_EQ(namesInFile(), (std::vector<std::string>{"Global Settings", "alpha", "charlie"}));
+  EXPECT_FALSE(fs.exists(fs.recoveryCopyPath(kPath)));
+
+  fs.files[kPath] = cut;  // as another user finds it: the copy is in the saver's own folder
+  SettingsStore other(fs, peers);
+  EXPECT_FALSE(other.LoadSettingsFile(kPath));
+  EXPECT_EQ(fs.files[kPath], cut);
+}
+
 TEST_F(SettingsStoreTest, MissingFileBecomesOneGlobalSet) {
   ASSERT_TRUE(store.LoadSettingsFile(kPath));
   const std::vector<std::uint8_t>& bytes = fs.files.at(kPath);
