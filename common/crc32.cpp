@@ -19,11 +19,13 @@ constexpr auto kTable = makeTable();
 
 }  // namespace
 
-std::uint32_t crc32(const void* data, std::size_t size) {
+std::uint32_t crc32Update(std::uint32_t crc, const void* data, std::size_t size) {
   const auto* p = static_cast<const std::uint8_t*>(data);
-  std::uint32_t c = 0xFFFFFFFFu;
+  std::uint32_t c = crc ^ 0xFFFFFFFFu;
   for (std::size_t i = 0; i < size; ++i) c = kTable[(c ^ p[i]) & 0xFF] ^ (c >> 8);
   return c ^ 0xFFFFFFFFu;
 }
+
+std::uint32_t crc32(const void* data, std::size_t size) { return crc32Update(0, data, size); }
 
 }  // namespace ringdeck

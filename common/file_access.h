@@ -25,6 +25,10 @@ class FileAccess {
   // Pushes what was written to the disk itself, so that a file put in place of another after
   // this call survives a power loss whole.
   virtual bool flush() { return true; }
+  // Takes the right to rewrite the file, waiting a bounded time while another handle (of any
+  // process) holds it; kept until this handle is closed. Reading and writing the file's bytes
+  // are not blocked by it: only those who take the right too wait.
+  virtual bool lockForUpdate() { return true; }
 };
 
 enum class OpenMode {
@@ -56,6 +60,8 @@ class FileSystem {
   // Puts source in place of target in one step (target may exist), keeping target's hidden and
   // archive attributes; source is gone afterwards.
   virtual bool replace(const std::string& source, const std::string& target) = 0;
+  // Where a save of the file at path keeps its recovery copy: a place the user may write.
+  virtual std::string recoveryCopyPath(const std::string& path) { return path + ".save"; }
 };
 
 }  // namespace ringdeck

@@ -60,18 +60,21 @@ std::unique_ptr<FileAccess> MemoryFileSystem::openWithAttributes(const std::stri
                                                                  CreatedAttributes created) {
   if (failOpen) return nullptr;
   if (mode != OpenMode::ReadOnlyExisting && !readOnly.count(path)) attributes[path] = created;
+  const auto limitFor = writeLimitFor.find(path);
+  const std::uint64_t limit =
+      limitFor == writeLimitFor.end() ? writeLimit : std::min(writeLimit, limitFor->second);
   auto it = files.find(path);
   if (mode != OpenMode::ReadOnlyExisting && readOnly.count(path)) return nullptr;
   switch (mode) {
     case OpenMode::ReadOnlyExisting:
       if (it == files.end()) return nullptr;
-      return std::make_unique<LimitedMemoryFile>(it->second, writeLimit, true);
+      return std::make_unique<LimitedMemoryFile>(it->second, limit, true);
     case OpenMode::ReadWriteOpenAlways:
       if (it == files.end()) it = files.emplace(path, std::vector<std::uint8_t>{}).first;
-      return std::make_unique<LimitedMemoryFile>(it->second, writeLimit, false);
+      return std::make_unique<LimitedMemoryFile>(it->second, limit, false);
     case OpenMode::ReadWriteCreateNew:
       files[path].clear();
-      return std::make_unique<LimitedMemoryFile>(files[path], writeLimit, false);
+      return std::make_unique<LimitedMemoryFile>(files[path], limit, false);
   }
   return nullptr;
 }

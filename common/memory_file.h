@@ -38,6 +38,8 @@ class MemoryFileSystem final : public FileSystem {
   std::map<std::string, std::vector<std::uint8_t>> files;
   // Writes through files opened from now on fail after this many bytes (per file).
   std::uint64_t writeLimit = UINT64_MAX;
+  // The same for the files named here only (and before writeLimit when lower).
+  std::map<std::string, std::uint64_t> writeLimitFor;
   bool failOpen = false;
   // Files a standard user may read but not write: opening them for writing fails.
   std::set<std::string> readOnly;

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "app_key.h"
 #include "settings_file.h"
+#include "whole_file_save.h"
 
 namespace ringdeck::helper {
 namespace {
@@ -95,7 +97,8 @@ void HelperCore::appendPanelEntry(MenuModel& menu) {
 }
 
 bool HelperCore::readPlain() {
-  auto file = ports_.files.open(ports_.settingsPath, OpenMode::ReadOnlyExisting);
+  std::vector<std::uint8_t> recovered;  // a save cut short: the content of its recovery copy
+  auto file = openWholeSettings(ports_.files, ports_.settingsPath, OpenMode::ReadOnlyExisting, recovered);
   const auto size = file ? file->size() : std::nullopt;
   MenuModel menu;
   const bool ok = size && forEachRecordHead(*file, recordCountForSize(*size),
@@ -122,7 +125,8 @@ bool HelperCore::readAutoSwitch() {
   // Not even the labels of the old menu stay on offer (a message box below lets the user open
   // the menu meanwhile).
   buildMenuFor({});
-  auto file = ports_.files.open(ports_.settingsPath, OpenMode::ReadOnlyExisting);
+  std::vector<std::uint8_t> recovered;  // a save cut short: the content of its recovery copy
+  auto file = openWholeSettings(ports_.files, ports_.settingsPath, OpenMode::ReadOnlyExisting, recovered);
   const auto size = file ? file->size() : std::nullopt;
   if (!size) {
     ports_.alerts.cannotOpenSettings();

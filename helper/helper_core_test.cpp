@@ -6,6 +6,7 @@
 #include <map>
 
 #include "memory_file.h"
+#include "whole_file_save.h"
 #include "settings_io.h"
 
 namespace ringdeck::helper {
@@ -216,6 +217,33 @@ TEST_F(Helper, CaseFoldedTargetsShareOneListInFileOrder) {
   EXPECT_EQ(core->currentKey(), "NOTEPAD.EXE");
   EXPECT_EQ(labels(), (std::vector<std::string>{"Edit", "Cut", "Mix", "-", kPanel}));
   EXPECT_EQ(engine.changes, (std::vector<std::uint32_t>{1}));  // the list's first set
+}
+
+// A save cut short while the file was being rewritten: the menu lists the new sets from the
+// recovery copy; a cut file with no copy at hand gives the message, not a menu of a mixture.
+TEST_F(Helper, ASaveCutShortListsTheNewSets) {
+  const auto old = fileOf({{"Global Settings", ""}, {"Old", ""}});
+  const auto next = fileOf({{"Global Settings", ""}, {"New", ""}, {"Newer", ""}});
+  const std::vector<SettingsRecord> nextSets(
+      reinterpret_cast<const SettingsRecord*>(next.data() + kHeaderSize),
+      reinterpret_cast<const SettingsRecord*>(next.data() + next.size()));
+  for (const bool withCopy : {true, false}) {
+    fs.files[kPath] = old;
+    fs.writeLimitFor[kPath] = kHeaderSize + kRecordSize;
+    ASSERT_FALSE(saveSettingsInPlace(fs, kPath, nextSets));
+    fs.writeLimitFor.clear();
+    if (!withCopy) fs.remove(fs.recoveryCopyPath(kPath));
+    alerts.cannotOpen = 0;
+    core = std::make_unique<HelperCore>(HelperMode::Plain, HelperCore::Ports{fs, kPath, engine, icon, alerts},
+                                        "RingDeck Helper.exe");
+    if (withCopy) {
+      ASSERT_TRUE(core->start());
+      EXPECT_EQ(labels(), (std::vector<std::string>{"Default Settings", "New", "Newer", "-", kPanel}));
+    } else {
+      EXPECT_FALSE(core->start());
+      EXPECT_EQ(alerts.cannotOpen, 1);
+    }
+  }
 }
 
 TEST_F(Helper, MissingFileAtStartFailsWithTheMessage) {

@@ -46,4 +46,8 @@ if(WIN32)
   # ...the virtual-device build, for tests and the demo, reads named pipes instead.
   add_executable(RingDeckEngineVirtual WIN32 ${engine_glue} win32/virtual_source.cpp)
   target_link_libraries(RingDeckEngineVirtual PRIVATE ringdeck_engine ringdeck_common_win32 ringdeck_options)
+
+  ringdeck_unit_test(shared_section_wine_test WINE
+    SOURCES win32/shared_section_wine_test.cpp win32/shared_section.cpp
+    LIBS ringdeck_engine ringdeck_common_win32)
 endif()

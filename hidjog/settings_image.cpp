@@ -4,6 +4,7 @@
 
 #include "memory_file.h"
 #include "settings_io.h"
+#include "whole_file_save.h"
 
 namespace ringdeck::engine {
 namespace {
@@ -39,8 +40,11 @@ bool SettingsImage::load() {
   // Started at logon, the engine has the user's standard rights, and the file that an elevated
   // setup made in the system directory may be read-only to that user. The engine needs only to
   // read it: it then works on a copy, and a damaged file is repaired in that copy alone.
+  // A save that was cut short is finished first, or read from its recovery copy. A file cut
+  // by a save whose copy is not at hand here is not repaired in place either: the user whose
+  // save it was gets it back at that user's next load.
   std::vector<std::uint8_t> readOnlyCopy;
-  auto file = files_.open(path_, OpenMode::ReadWriteOpenAlways);
+  auto file = openWholeSettings(files_, path_, OpenMode::ReadWriteOpenAlways, readOnlyCopy);
   if (!file) {
     auto readOnly = files_.open(path_, OpenMode::ReadOnlyExisting);
     if (!readOnly || !readWholeFile(*readOnly, readOnlyCopy)) return false;

@@ -7,6 +7,7 @@
 
 #include "memory_file.h"
 #include "settings_io.h"
+#include "whole_file_save.h"
 
 namespace ringdeck::engine {
 namespace {
@@ -37,6 +38,38 @@ TEST_F(ImageTest, MissingFileIsCreatedWithTheGlobalSet) {
   EXPECT_EQ(image.recordCount(), 1u);
   EXPECT_EQ(image.currentIndex(), 0u);
   EXPECT_EQ(files.files[kPath].size(), kExportedFileSize);
+}
+
+// A save cut short while the file was being rewritten: the image holds the new sets from the
+// recovery copy, even where the engine may not write the file; with no copy at hand the cut
+// file is used as one empty set in memory and left as it is for its saver.
+TEST_F(ImageTest, ASaveCutShortGivesTheNewSets) {
+  writeSets({"", "old"});
+  std::vector<SettingsRecord> next(3);
+  setName(next[2], "new");
+  files.writeLimitFor[kPath] = kHeaderSize + kRecordSize;
+  ASSERT_FALSE(saveSettingsInPlace(files, kPath, next));
+  files.writeLimitFor.clear();
+  const auto cut = files.files[kPath];
+  const auto copy = files.files[files.recoveryCopyPath(kPath)];
+
+  files.readOnly.insert(kPath);
+  ASSERT_TRUE(image.load());
+  EXPECT_EQ(image.recordCount(), 3u);
+  EXPECT_EQ(fieldText(image.record(2).name), "new");
+  EXPECT_EQ(files.files[kPath], cut);
+
+  files.readOnly.clear();
+  files.remove(files.recoveryCopyPath(kPath));
+  ASSERT_TRUE(image.load());
+  EXPECT_EQ(image.recordCount(), 1u);
+  EXPECT_EQ(files.files[kPath], cut);
+
+  files.files[files.recoveryCopyPath(kPath)] = copy;
+  ASSERT_TRUE(image.load());
+  EXPECT_EQ(image.recordCount(), 3u);
+  EXPECT_EQ(fieldText(image.record(2).name), "new");
+  EXPECT_FALSE(files.exists(files.recoveryCopyPath(kPath)));
 }
 
 TEST_F(ImageTest, UnopenableFileFails) {

@@ -127,7 +127,7 @@ TEST_F(SetOperationsTest, ACreateWhoseSaveFailsLeavesEverythingAsItWas) {
   load({set("Global Settings"), set("One")});
   store.currentSet = 1;
   const auto before = fs.files[kPath];
-  fs.readOnly.insert(pendingSettingsPath(kPath));
+  fs.readOnly.insert(fs.recoveryCopyPath(kPath));
   fs.readOnly.insert(kPath);
   EXPECT_EQ(NewPreferences(store, CopyMode::CopyOfCurrent, "Editor.exe"), SetOperationResult::SaveFailed);
   EXPECT_EQ(store.recordCount, 2u);

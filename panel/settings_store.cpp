@@ -6,6 +6,8 @@
 #include <numeric>
 #include <span>
 
+#include "whole_file_save.h"
+
 namespace ringdeck::panel {
 namespace {
 
@@ -25,33 +27,13 @@ void nameGlobalSet(SettingsRecord& record, std::string_view caption) {
   record.name[len] = '\0';
 }
 
-bool writeRecordsInOrder(FileAccess& file, const std::vector<SettingsRecord>& records,
-                         const std::vector<std::uint32_t>& order) {
-  if (!writeSettingsHeader(file)) return false;
-  // A few records per write keeps the calls few without a second copy of the whole file.
-  constexpr std::size_t kBatch = 64;
-  std::vector<SettingsRecord> batch;
-  batch.reserve(std::min(kBatch, order.size()));
-  std::uint64_t offset = kHeaderSize;
-  for (std::size_t i = 0; i < order.size(); i += kBatch) {
-    batch.clear();
-    for (std::size_t k = i; k < std::min(order.size(), i + kBatch); ++k)
-      batch.push_back(records[order[k]]);
-    const std::span<const std::uint8_t> bytes(
-        reinterpret_cast<const std::uint8_t*>(batch.data()), batch.size() * kRecordSize);
-    if (!file.writeAt(offset, bytes)) return false;
-    offset += bytes.size();
-  }
-  return file.truncate(offset) && file.flush();
-}
-
 }  // namespace
-
-std::string pendingSettingsPath(const std::string& path) { return path + ".new"; }
 
 bool SettingsStore::LoadSettingsFile(const std::string& path,
                                      std::string_view globalSettingsCaption) {
-  auto file = files_.open(path, OpenMode::ReadWriteOpenAlways);
+  // A save that was cut short is finished first (or read from its recovery copy).
+  std::vector<std::uint8_t> recovered;
+  auto file = openWholeSettings(files_, path, OpenMode::ReadWriteOpenAlways, recovered);
   if (!file) return false;
   // Missing, damaged, or a header with no set after it: one empty global set, no message.
   if (repairSettingsFile(*file) == RepairResult::Failed) return false;
@@ -105,22 +87,11 @@ bool SettingsStore::SaveSettingsFile(const std::string& path, std::uint32_t coun
     return nameBefore(records[a], records[b]);
   });
 
-  // Written beside the old file and put in its place in one step: a crash, a power loss or a
-  // full disk halfway leaves the old file whole instead of a cut one.
-  const std::string pending = pendingSettingsPath(path);
-  {
-    auto file = files_.open(pending, OpenMode::ReadWriteCreateNew);
-    if (!file) return false;
-    if (!writeRecordsInOrder(*file, records, order)) {
-      file.reset();
-      files_.remove(pending);
-      return false;
-    }
-  }  // closed before it is moved
-  if (!files_.replace(pending, path)) {
-    files_.remove(pending);
+  // Rewritten in place behind a recovery copy: other programs may hold the file open, and a
+  // standard user may write it but not create a file beside it. A save cut short at any point
+  // leaves the old sets or, at the next load, the new ones.
+  if (!saveSettingsInPlace(files_, path, std::span(records.data(), records.size()), order))
     return false;
-  }
 
   savedPositions_.assign(records.size(), UINT32_MAX);
   for (std::uint32_t k = 0; k < count; ++k) savedPositions_[order[k]] = k;

@@ -36,8 +36,8 @@ class SettingsStore {
   void UseEmptyGlobalSet(std::string_view globalSettingsCaption = kGlobalSetName);
 
   // Writes the header and the first count records, set 0 first and the rest by name, then
-  // tells the helper (or starts it) and the engine to reload. The order in memory stays. The
-  // old file stays whole until the new one is complete; false when nothing was replaced.
+  // tells the helper (or starts it) and the engine to reload. The order in memory stays. A
+  // save cut short loads as the old sets or the new ones; false when the save failed.
   bool SaveSettingsFile(const std::string& path, std::uint32_t count);
 
   // Entries of the target application box, in record order.
@@ -67,8 +67,5 @@ struct SettingsStatus {
   FactoryState indicator;       // blank label, "(Factory settings)" or "(Customized Settings)"
 };
 SettingsStatus RefreshSettingsStatus(const SettingsStore& store);
-
-// Beside the settings file while a save is being written.
-std::string pendingSettingsPath(const std::string& path);
 
 }  // namespace ringdeck::panel

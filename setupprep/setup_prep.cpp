@@ -6,6 +6,7 @@
 #include "protocol.h"
 #include "settings_file.h"
 #include "settings_io.h"
+#include "whole_file_save.h"
 
 namespace ringdeck::setup {
 namespace {
@@ -14,6 +15,8 @@ std::uint64_t recordOffset(std::uint64_t index) { return kHeaderSize + index * k
 
 bool prepareTarget(SetupEnvironment& env, const std::string& defaultPath,
                    const std::string& targetPath) {
+  // A save that was cut short is finished first, so that its sets count as what they are.
+  recoverInterruptedSave(env.files, targetPath);
   switch (checkTarget(env.files, targetPath)) {
     case TargetState::Missing:
       break;

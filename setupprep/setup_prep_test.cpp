@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "memory_file.h"
+#include "whole_file_save.h"
 #include "settings_file.h"
 #include "settings_io.h"
 
@@ -250,6 +251,22 @@ TEST_F(SetupPrep, SingleTargetKeepsItsGlobalSetAndGainsTheOtherDefaultSets) {
   EXPECT_EQ(run(), 0);
   EXPECT_EQ(disk()[kTarget],
             concat(concat(target, recordBytes(defaults, 1)), recordBytes(defaults, 2)));
+  EXPECT_TRUE(prompts.shown.empty());
+}
+
+// A save of three sets cut short over a file of one set: setup sees the three sets that the
+// save wrote (and keeps them) instead of asking to overwrite a file that is not whole.
+TEST_F(SetupPrep, ASaveCutShortIsFinishedBeforeTheTargetIsJudged) {
+  const Bytes defaults = settingsBytes(3, 0x10);
+  const Bytes saved = settingsBytes(3, 0x40);
+  disk() = {{kDefault2k, defaults}, {kTarget, settingsBytes(1, 0x80)}};
+  const std::vector<SettingsRecord> sets(reinterpret_cast<const SettingsRecord*>(saved.data() + kHeaderSize),
+                                         reinterpret_cast<const SettingsRecord*>(saved.data() + saved.size()));
+  files.memory.writeLimitFor[kTarget] = kHeaderSize + kRecordSize;
+  ASSERT_FALSE(saveSettingsInPlace(files, kTarget, sets));
+  files.memory.writeLimitFor.clear();
+  EXPECT_EQ(run(), 0);
+  EXPECT_EQ(disk()[kTarget], saved);
   EXPECT_TRUE(prompts.shown.empty());
 }
 

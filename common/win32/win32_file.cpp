@@ -64,6 +64,29 @@ class Win32File final : public FileAccess {
     return true;
   }
 
+  bool lockForUpdate() override {
+    // One byte far beyond any settings file's end: no read or write of the file meets it, and
+    // every handle that takes it (in any process) waits for the one that holds it. The system
+    // lets it go when the handle is closed or its process ends.
+    constexpr DWORD kWaitMs = 10000;
+    const ULONGLONG start = GetTickCount64();
+    for (;;) {
+      OVERLAPPED at{};
+      at.Offset = 0;
+      at.OffsetHigh = 0x40000000;
+      if (LockFileEx(h_, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at))
+        return true;
+      const DWORD error = GetLastError();
+      if ((error != ERROR_LOCK_VIOLATION && error != ERROR_IO_PENDING) ||
+          GetTickCount64() - start > kWaitMs) {
+        SetLastError(error);
+        logLastError("LockFileEx");
+        return false;
+      }
+      Sleep(10);
+    }
+  }
+
   bool truncate(std::uint64_t newSize) override {
     if (!seek(newSize)) return false;
     if (!SetEndOfFile(h_)) {
@@ -140,6 +163,24 @@ bool Win32FileSystem::replace(const std::string& source, const std::string& targ
     return false;
   }
   return true;
+}
+
+std::string recoveryFolder() {
+  char buffer[MAX_PATH + 1];
+  const DWORD n = GetEnvironmentVariableA("LOCALAPPDATA", buffer, sizeof buffer);
+  if (n == 0 || n > MAX_PATH) return {};
+  std::string dir(buffer, n);
+  if (!dir.empty() && (dir.back() == '\\' || dir.back() == '/')) dir.pop_back();
+  return dir + "\\RingDeck";
+}
+
+std::string Win32FileSystem::recoveryCopyPath(const std::string& path) {
+  const std::string folder = recoveryFolder();
+  if (folder.empty()) return {};
+  if (!CreateDirectoryA(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+    logLastError("CreateDirectoryA");
+  const std::size_t cut = path.find_last_of("\\/");
+  return folder + "\\" + (cut == std::string::npos ? path : path.substr(cut + 1)) + ".save";
 }
 
 std::string systemDirectory() {

@@ -17,7 +17,14 @@ class Win32FileSystem final : public FileSystem {
   bool exists(const std::string& path) override;
   bool remove(const std::string& path) override;
   bool replace(const std::string& source, const std::string& target) override;
+  // "%LOCALAPPDATA%\RingDeck\<file name>.save" (the folder made when missing): the user's own
+  // folder, which a standard user may write wherever the file itself lives.
+  std::string recoveryCopyPath(const std::string& path) override;
 };
+
+// The folder recovery copies are kept in, "%LOCALAPPDATA%\RingDeck"; empty when the user has no
+// local application data folder.
+std::string recoveryFolder();
 
 // GetSystemDirectoryA, without a trailing separator; empty on failure.
 std::string systemDirectory();

@@ -32,6 +32,15 @@ std::unique_ptr<SharedSection> NamedSectionFactory::create(std::size_t size) {
   HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE,
                                       static_cast<DWORD>(wide >> 32), static_cast<DWORD>(wide),
                                       kSharedImageName);
+  if (mapping && GetLastError() == ERROR_ALREADY_EXISTS) {
+    // Another program made an object of this name first (the engine lets its own go before it
+    // makes the next): its size and content are not the engine's, and no program of the suite
+    // opens the image. The sets go into a section without a name instead.
+    ringdeck::win32::logLastError("CreateFileMappingA (name taken)");
+    CloseHandle(mapping);
+    mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE,
+                                 static_cast<DWORD>(wide >> 32), static_cast<DWORD>(wide), nullptr);
+  }
   if (!mapping) {
     ringdeck::win32::logLastError("CreateFileMappingA");
     return nullptr;

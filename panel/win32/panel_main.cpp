@@ -12,9 +12,31 @@
 
 using namespace ringdeck::panel::win32;
 
+namespace {
+
+// Whether a running control panel's window is there to take a hand-over. Its owner may still be
+// building it, so it is given a few seconds; a channel held by another program never gets one.
+bool runningPanelWindowAppears() {
+  for (int i = 0; i < 50; ++i) {
+    if (FindWindowA(TShuttleControlForm::kWindowClass, nullptr)) return true;
+    Sleep(100);
+  }
+  return false;
+}
+
+}  // namespace
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   TMailSlot channel(ringdeck::panel::kPanelSlotName);
   if (!channel.owner()) {
+    if (!runningPanelWindowAppears()) {
+      // Handing over would end this start without a word and without a window.
+      MessageBoxA(nullptr,
+                  "The control panel cannot start: another program holds its channel "
+                  "\\\\.\\mailslot\\Once\\MailSlot\\RingDeck.",
+                  "Orvanel RingDeck", MB_ICONERROR);
+      return 1;
+    }
     HandOverToRunningInstance(channel, CommandLineArguments());
     return 0;
   }

@@ -18,8 +18,14 @@ bool Win32PeerMessenger::sendReloadAllPreferences(Peer peer, std::uint32_t curre
                                                   std::uint32_t recordCount) {
   HWND window = FindWindowA(peer == Peer::Helper ? kHelperWindowClass : kEngineWindowClass, nullptr);
   if (window == nullptr) return false;
-  // Synchronous: the helper has reread the file before the engine is asked to.
-  SendMessageA(window, reloadMessage_, currentSet, static_cast<LPARAM>(recordCount));
+  // Synchronous: the helper has reread the file before the engine is asked to. Bounded: a
+  // window of that class that does not answer (hung, or another program's) must not hang the
+  // control panel's save.
+  constexpr UINT kReloadWaitMs = 5000;
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutA(window, reloadMessage_, currentSet, static_cast<LPARAM>(recordCount),
+                           SMTO_NORMAL | SMTO_ABORTIFHUNG, kReloadWaitMs, &result))
+    ringdeck::win32::logLastError("SendMessageTimeoutA");
   return true;
 }
 

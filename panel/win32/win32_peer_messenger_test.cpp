@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
 #include <vector>
 
 #include "protocol.h"
@@ -63,6 +65,32 @@ TEST(Win32PeerMessenger, SendsToTheWindowsFoundByClass) {
   EXPECT_STREQ(received()[1].window, "engine");
   DestroyWindow(helper);
   DestroyWindow(engine);
+}
+
+// A window of the helper's class that never answers (a hung program, or another program that
+// took the class name): the reload gives up on it instead of hanging the save.
+TEST(Win32PeerMessenger, AWindowThatNeverAnswersDoesNotHangTheReload) {
+  std::atomic<HWND> squatter{nullptr};
+  HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  std::thread hung([&] {
+    squatter = hiddenWindowOfClass(kHelperWindowClass);
+    WaitForSingleObject(release, INFINITE);  // never pumps its messages meanwhile
+    DestroyWindow(squatter);
+  });
+  while (!squatter) Sleep(10);
+  std::atomic<bool> done{false};
+  std::thread save([&] {
+    Win32PeerMessenger peers;
+    peers.sendReloadAllPreferences(Peer::Helper, 0, 1);
+    done = true;
+  });
+  for (int i = 0; i < 3000 && !done; ++i) Sleep(10);
+  const bool returned = done;
+  SetEvent(release);
+  save.join();
+  hung.join();
+  CloseHandle(release);
+  EXPECT_TRUE(returned) << "the reload waited 30 s on a window that does not answer";
 }
 
 TEST(Win32PeerMessenger, AMissingHelperProgramIsNoFailure) {

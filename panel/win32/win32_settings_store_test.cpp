@@ -1,5 +1,5 @@
-// The store's save through the real file calls: the new file replaces the old one whole and
-// keeps its hidden and archive attributes.
+// The store's save through the real file calls: the file is rewritten whole and keeps its
+// hidden and archive attributes.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -24,7 +24,7 @@ class Win32SettingsStoreTest : public ::testing::Test {
   }
   void TearDown() override {
     fs.remove(path);
-    fs.remove(pendingSettingsPath(path));
+    fs.remove(fs.recoveryCopyPath(path));
     RemoveDirectoryA(dir.c_str());
   }
 
@@ -34,14 +34,14 @@ class Win32SettingsStoreTest : public ::testing::Test {
   SettingsStore store{fs, peers};
 };
 
-TEST_F(Win32SettingsStoreTest, SaveReplacesTheFileAndKeepsItHidden) {
+TEST_F(Win32SettingsStoreTest, SaveRewritesTheFileAndKeepsItHidden) {
   ASSERT_TRUE(store.LoadSettingsFile(path));
   const DWORD hiddenArchive = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE;
   EXPECT_EQ(GetFileAttributesA(path.c_str()) & hiddenArchive, hiddenArchive);
 
-  // A pending file left by a save that died halfway does not stand in the way.
+  // A recovery copy left by a save that died while writing it does not stand in the way.
   {
-    auto stale = fs.open(pendingSettingsPath(path), OpenMode::ReadWriteCreateNew);
+    auto stale = fs.open(fs.recoveryCopyPath(path), OpenMode::ReadWriteCreateNew);
     ASSERT_TRUE(stale);
     const std::uint8_t junk[3] = {1, 2, 3};
     ASSERT_TRUE(stale->writeAt(0, junk));
@@ -52,7 +52,7 @@ TEST_F(Win32SettingsStoreTest, SaveReplacesTheFileAndKeepsItHidden) {
   setName(store.records[2], "alpha");
   ASSERT_TRUE(store.SaveSettingsFile(path, 3));
   EXPECT_EQ(GetFileAttributesA(path.c_str()) & hiddenArchive, hiddenArchive);
-  EXPECT_FALSE(fs.exists(pendingSettingsPath(path)));
+  EXPECT_FALSE(fs.exists(fs.recoveryCopyPath(path)));
 
   SettingsStore reloaded(fs, peers);
   ASSERT_TRUE(reloaded.LoadSettingsFile(path));
