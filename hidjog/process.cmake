@@ -30,6 +30,7 @@ add_library(ringdeck_engine STATIC engine.cpp)
 target_link_libraries(ringdeck_engine PUBLIC ringdeck_engine_process ringdeck_engine_core PRIVATE ringdeck_options)
 
 ringdeck_unit_test(engine_test SOURCES engine_test.cpp LIBS ringdeck_engine)
+ringdeck_unit_test(engine_stress_test SOURCES engine_stress_test.cpp LIBS ringdeck_engine)
 
 if(WIN32)
   enable_language(RC)
