@@ -25,3 +25,9 @@ if(RINGDECK_FUZZ)
   add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all)
   add_link_options(-fsanitize=address,undefined)
 endif()
+
+if(RINGDECK_TSAN)
+  # Every target, the engine core included, is instrumented; a report ends the program with an error.
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
