@@ -24,6 +24,7 @@
 #include "controller_window.h"
 #include "device_art.h"
 #include "device_map.h"
+#include "mask_points.h"
 #include "engine_test_support.h"
 #include "protocol.h"
 #include "settings_io.h"
@@ -39,47 +40,9 @@ using vcontroller::kPictureScale;
 // The control panel's list of user actions (its resources' IDC_USERACTIONBOX).
 constexpr int kUserActionBox = 1031;
 
-const panel::GreyPicture& maskPicture() {
-  static const panel::GreyPicture grey = panel::DrawDeviceMask();
-  return grey;
-}
-
-const vcontroller::DeviceMask& deviceMask() {
-  static const vcontroller::DeviceMask mask(maskPicture().value, maskPicture().width, maskPicture().height);
-  return mask;
-}
-
-// The picture point nearest the middle of a control's pixels.
-POINT controlMiddle(int control) {
-  const panel::GreyPicture& grey = maskPicture();
-  const std::uint8_t value = panel::kDeviceControls[static_cast<std::size_t>(control)].maskValue;
-  double sx = 0, sy = 0, n = 0;
-  for (int y = 0; y < grey.height; ++y)
-    for (int x = 0; x < grey.width; ++x)
-      if (grey.value[static_cast<std::size_t>(y * grey.width + x)] == value) sx += x, sy += y, n += 1;
-  POINT best{-1, -1};
-  double bestD = 1e9;
-  for (int y = 0; y < grey.height; ++y)
-    for (int x = 0; x < grey.width; ++x) {
-      if (grey.value[static_cast<std::size_t>(y * grey.width + x)] != value) continue;
-      const double d = std::hypot(x - sx / n, y - sy / n);
-      if (d < bestD) bestD = d, best = POINT{x, y};
-    }
-  return best;
-}
-
-// The middle of the ring's pixels in a direction (degrees clockwise from its top).
-POINT onRing(double degrees) {
-  const vcontroller::Ellipse& e = deviceMask().ring();
-  const double a = degrees * std::numbers::pi / 180;
-  std::vector<POINT> hits;
-  for (double t = 1.0; t > 0.2; t -= 0.01) {
-    const POINT p{static_cast<LONG>(std::lround(e.cx + std::sin(a) * e.rx * t)),
-                  static_cast<LONG>(std::lround(e.cy - std::cos(a) * e.ry * t))};
-    if (deviceMask().at(p.x, p.y).part == vcontroller::Part::Shuttle) hits.push_back(p);
-  }
-  return hits.empty() ? POINT{-1, -1} : hits[hits.size() / 2];
-}
+using vcontroller::controlMiddle;
+using vcontroller::deviceMask;
+using vcontroller::onRing;
 
 std::string screenAt(HWND window, POINT picture) {
   POINT p{picture.x * kPictureScale + kPictureScale / 2, picture.y * kPictureScale + kPictureScale / 2};

@@ -16,6 +16,7 @@
 #include "controller_window.h"
 #include "device_art.h"
 #include "device_map.h"
+#include "mask_points.h"
 #include "engine_test_support.h"
 #include "protocol.h"
 #include "settings_io.h"
@@ -51,46 +52,9 @@ std::vector<SettingsRecord> controllerSets() {
   return sets;
 }
 
-const vcontroller::DeviceMask& deviceMask() {
-  static const vcontroller::DeviceMask mask = [] {
-    const panel::GreyPicture grey = panel::DrawDeviceMask();
-    return vcontroller::DeviceMask(grey.value, grey.width, grey.height);
-  }();
-  return mask;
-}
-
-// The picture point nearest the middle of a control's pixels in the mask.
-POINT controlMiddle(int control) {
-  static const panel::GreyPicture grey = panel::DrawDeviceMask();
-  const std::uint8_t value = panel::kDeviceControls[static_cast<std::size_t>(control)].maskValue;
-  double sx = 0, sy = 0, n = 0;
-  for (int y = 0; y < grey.height; ++y)
-    for (int x = 0; x < grey.width; ++x)
-      if (grey.value[static_cast<std::size_t>(y * grey.width + x)] == value) sx += x, sy += y, n += 1;
-  POINT best{-1, -1};
-  double bestD = 1e9;
-  for (int y = 0; y < grey.height; ++y)
-    for (int x = 0; x < grey.width; ++x) {
-      if (grey.value[static_cast<std::size_t>(y * grey.width + x)] != value) continue;
-      const double d = std::hypot(x - sx / n, y - sy / n);
-      if (d < bestD) bestD = d, best = POINT{x, y};
-    }
-  return best;
-}
-
-// A point on the ring at a clockwise angle from its top (degrees): the middle of the ring's
-// pixels along that direction from its centre, however thin the perspective draws it there.
-POINT onRing(double degrees) {
-  const vcontroller::Ellipse& e = deviceMask().ring();
-  const double a = degrees * std::numbers::pi / 180;
-  std::vector<POINT> hits;
-  for (double t = 1.0; t > 0.2; t -= 0.01) {
-    const POINT p{static_cast<LONG>(std::lround(e.cx + std::sin(a) * e.rx * t)),
-                  static_cast<LONG>(std::lround(e.cy - std::cos(a) * e.ry * t))};
-    if (deviceMask().at(p.x, p.y).part == vcontroller::Part::Shuttle) hits.push_back(p);
-  }
-  return hits.empty() ? POINT{-1, -1} : hits[hits.size() / 2];
-}
+using vcontroller::controlMiddle;
+using vcontroller::deviceMask;
+using vcontroller::onRing;
 
 int count(const std::vector<std::string>& lines, const std::string& line) {
   return static_cast<int>(std::count(lines.begin(), lines.end(), line));
