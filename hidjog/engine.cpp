@@ -51,9 +51,11 @@ void Engine::notifyStatus() { status_.statusNotify(currentSetIndex(), readers_.o
 void Engine::releaseEverything() {
   {
     std::lock_guard lock(settingsLock_);
+    stopped_ = true;
     for (auto& d : devices_) core_.translator.releaseDevice(d);
   }
-  // Whatever those releases queued is carried out before everything else is let go.
+  // Whatever those releases queued is carried out before everything else is let go. Readers
+  // queue nothing more, so this ends however fast the devices go on reporting.
   while (core_.queue.size() > 0) core_.output.onQueuedEvent(core_.queue);
   core_.output.releaseEverything();
 }
@@ -63,16 +65,19 @@ void Engine::baseline(std::size_t device, const Report& report) { decode(device,
 
 void Engine::decode(std::size_t device, const Report& report) {
   std::lock_guard lock(settingsLock_);
+  if (stopped_) return;
   core_.translator.decodeReport(devices_[device], report);
 }
 
 void Engine::taken(std::size_t device, const Report& report) {
   std::lock_guard lock(settingsLock_);
+  if (stopped_) return;
   core_.translator.decodeReport(devices_[device], report, ReportUse::StateOnly);
 }
 
 void Engine::lost(std::size_t device) {
   std::lock_guard lock(settingsLock_);
+  if (stopped_) return;  // released at the stop already
   core_.translator.releaseDevice(devices_[device]);
 }
 

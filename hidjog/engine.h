@@ -76,7 +76,8 @@ class Engine final : private ReportConsumer, private DeviceNotices {
   void onTimer(std::uint16_t id) { core_.output.onTimer(id); }
   void setKeyboardRepeatSpeed(unsigned speed) { core_.translator.setSystemRepeatSpeed(speed); }
 
-  // The engine stops: nothing it sent down stays down.
+  // The engine stops: nothing it sent down stays down, and what devices report from here on is
+  // no longer acted on (a device streaming reports would otherwise keep the stop from ending).
   void releaseEverything();
 
   std::uint32_t currentSetIndex();
@@ -101,6 +102,7 @@ class Engine final : private ReportConsumer, private DeviceNotices {
   WarningBox& warning_;
   EngineWaker& waker_;
   std::mutex settingsLock_;
+  bool stopped_ = false;  // under settingsLock_
   SettingsImage image_;
   EngineCore core_;
   ReportTarget target_;

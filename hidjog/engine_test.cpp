@@ -4,8 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <future>
+#include <thread>
 #include <map>
 #include <mutex>
 
@@ -200,6 +204,44 @@ TEST_F(EngineTest, StoppingReleasesEverythingHeld) {
   engine.releaseEverything();
   EXPECT_TRUE(sink.down.empty());
   EXPECT_EQ(sink.log.back(), "0 -H -Shift");
+}
+
+// A device that goes on reporting while the engine stops: the stop ends, leaves nothing held,
+// and what the device reports afterwards presses nothing.
+TEST_F(EngineTest, StoppingEndsWhileADeviceKeepsReporting) {
+  ScriptedDevice& d = plug("dev");
+  play(d, {buttons(2)});  // Shift+H held
+  std::atomic<bool> streaming{true};
+  std::thread device([&] {
+    for (std::uint16_t n = 0; streaming; ++n) {
+      d.push(buttons(static_cast<std::uint16_t>(2 | (n & 1))));
+      std::this_thread::yield();
+    }
+  });
+  std::promise<void> stopped;
+  auto done = stopped.get_future();
+  std::thread window([&] {
+    engine.releaseEverything();
+    stopped.set_value();
+  });
+  // A hang shows as a failure here instead of a test that never ends.
+  if (done.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+    streaming = false;
+    device.join();
+    window.join();
+    FAIL() << "the stop did not end while the device kept reporting";
+  }
+  EXPECT_TRUE(sink.down.empty()) << "a key was left down";
+  const std::size_t typed = sink.log.size();
+  d.push(buttons(1));
+  EXPECT_TRUE(d.idle());
+  streaming = false;
+  device.join();
+  window.join();
+  ASSERT_TRUE(d.idle());
+  drain();
+  EXPECT_EQ(sink.log.size(), typed) << "a report after the stop was acted on";
+  EXPECT_TRUE(sink.down.empty());
 }
 
 TEST_F(EngineTest, ReloadAppliesTheIndexRuleAndTellsTheHelper) {
