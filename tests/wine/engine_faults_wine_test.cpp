@@ -14,6 +14,7 @@
 #include "device_table.h"
 #include "engine_setup.h"
 #include "engine_test_support.h"
+#include "peer_standin.h"
 #include "protocol.h"
 #include "settings_io.h"
 #include "win32_file.h"
@@ -387,13 +388,7 @@ TEST_F(EngineFaults, KilledReportTargetHandsTheDeviceBack) {
   play(d, {state(0)});
   ChildProcess panel;
   ASSERT_TRUE(panel.start(kPeer, "panel"));
-  const UINT request = RegisterWindowMessageA(kMsgReportRequest);
-  // Registered once a new registration is refused as taken.
-  ASSERT_TRUE(waitUntil([&] {
-    const LRESULT r = SendMessageA(engineWindow_, request, kReportRegister, reinterpret_cast<LPARAM>(listener_->handle()));
-    if (r == 0) SendMessageA(engineWindow_, request, kReportStop, 0);  // not yet: took it ourselves
-    return r == 2;
-  }, 10000));
+  ASSERT_TRUE(waitUntil([&] { return FindWindowA(kPanelStandInClass, kPanelStandInRegistered) != nullptr; }, 10000));
   play(d, {state(1), state(0)});
   ASSERT_TRUE(waitUntil([&] { return offered_ == 2; }));
   EXPECT_TRUE(observer_.lines().empty());

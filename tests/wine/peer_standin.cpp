@@ -11,11 +11,14 @@
 
 #include <cstring>
 
+#include "peer_standin.h"
 #include "protocol.h"
 
 namespace {
 
 using namespace ringdeck;
+using ringdeck::wine::kPanelStandInClass;
+using ringdeck::wine::kPanelStandInRegistered;
 
 constexpr const char* kListenerClass = "RingDeckTestListener";
 
@@ -50,7 +53,7 @@ int main(int argc, char** argv) {
   WNDCLASSA cls{};
   cls.lpfnWndProc = proc;
   cls.hInstance = GetModuleHandleA(nullptr);
-  cls.lpszClassName = panel ? "RingDeckTestPanelStandIn" : kHelperWindowClass;
+  cls.lpszClassName = panel ? kPanelStandInClass : kHelperWindowClass;
   if (!RegisterClassA(&cls)) return 3;
   HWND window = CreateWindowExA(0, cls.lpszClassName, "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
                                 cls.hInstance, nullptr);
@@ -62,6 +65,7 @@ int main(int argc, char** argv) {
                      reinterpret_cast<LPARAM>(window)) != 0) {
       return 5;
     }
+    SetWindowTextA(window, kPanelStandInRegistered);  // what a test waits for
   } else {
     SendMessageA(engine, RegisterWindowMessageA(kMsgStatusRequest), 0, 0);
   }
