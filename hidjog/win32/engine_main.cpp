@@ -141,7 +141,7 @@ LRESULT CALLBACK engineWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
       p->stopping = true;
       PostQuitMessage(0);
       // GetMessage takes this sent message while it waits for a posted one: give it one, so
-      // that the loop sees the stop at once even if the quit message went astray.
+      // that the loop checks the flag at once, whoever takes the quit message first.
       PostMessageA(window, WM_NULL, 0, 0);
       return 0;
     case WM_SETTINGCHANGE:
