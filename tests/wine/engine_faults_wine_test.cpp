@@ -60,23 +60,6 @@ Report8 state(std::uint16_t buttons, std::int8_t shuttle = 0, std::uint8_t jog =
                  static_cast<std::uint8_t>(buttons >> 8), 0, 0};
 }
 
-// The keys still down after the observer's lines, each as "<vk>" or "<vk> ext".
-std::set<std::string> heldKeys(const std::vector<std::string>& lines) {
-  std::set<std::string> down;
-  for (const std::string& line : lines) {
-    if (line.rfind("key ", 0) != 0) continue;
-    const std::string vk = line.substr(4, 2);
-    const bool ext = line.find(" ext ") != std::string::npos;
-    const std::string key = ext ? vk + " ext" : vk;
-    if (line.find(" down") != std::string::npos) {
-      down.insert(key);
-    } else {
-      down.erase(key);
-    }
-  }
-  return down;
-}
-
 std::size_t count(const std::vector<std::string>& lines, const std::string& line) {
   return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), line));
 }
@@ -158,15 +141,7 @@ class EngineFaults : public ::testing::Test {
     }
   }
 
-  std::vector<std::string> settledInput(DWORD quietMs = 700) {
-    std::size_t n = observer_.lines().size();
-    for (;;) {
-      Sleep(quietMs);
-      const std::size_t now = observer_.lines().size();
-      if (now == n) return observer_.lines();
-      n = now;
-    }
-  }
+  std::vector<std::string> settledInput(DWORD quietMs = 700) { return observer_.settledLines(quietMs); }
 
   bool sawLine(const std::string& line, DWORD timeoutMs = 3000) {
     return waitUntil([&] { return count(observer_.lines(), line) > 0; }, timeoutMs);

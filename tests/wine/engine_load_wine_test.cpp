@@ -113,20 +113,6 @@ class RandomHand {
   std::size_t changes_ = 0;
 };
 
-std::set<std::string> heldKeys(const std::vector<std::string>& lines) {
-  std::set<std::string> down;
-  for (const std::string& line : lines) {
-    if (line.rfind("key ", 0) != 0) continue;
-    const std::string key = line.substr(4, 2) + (line.find(" ext ") != std::string::npos ? " ext" : "");
-    if (line.find(" down") != std::string::npos) {
-      down.insert(key);
-    } else {
-      down.erase(key);
-    }
-  }
-  return down;
-}
-
 double workingSetMb(DWORD processId, bool peak = false) {
   HANDLE p = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
   if (!p) return -1;
@@ -167,15 +153,7 @@ class EngineLoad : public ::testing::Test {
     EXPECT_EQ(engine_->wait(5000), std::optional<DWORD>(0u));
   }
 
-  std::vector<std::string> settledInput(DWORD quietMs = 800) {
-    std::size_t n = observer_.lines().size();
-    for (;;) {
-      Sleep(quietMs);
-      const std::size_t now = observer_.lines().size();
-      if (now == n) return observer_.lines();
-      n = now;
-    }
-  }
+  std::vector<std::string> settledInput(DWORD quietMs = 800) { return observer_.settledLines(quietMs); }
 
   bool send(int device, const Report8& r) { return devices_->sendRaw(device, r.data(), 8); }
 

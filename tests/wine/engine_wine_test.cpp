@@ -114,16 +114,7 @@ class EngineUnderWine : public ::testing::Test {
     }
   }
 
-  // Every line seen so far, once the input has been quiet for a moment.
-  std::vector<std::string> settledInput(DWORD quietMs = 300) {
-    std::size_t n = observer_.lines().size();
-    for (;;) {
-      Sleep(quietMs);
-      const std::size_t now = observer_.lines().size();
-      if (now == n) return observer_.lines();
-      n = now;
-    }
-  }
+  std::vector<std::string> settledInput(DWORD quietMs = 300) { return observer_.settledLines(quietMs); }
 
   ringdeck::win32::Win32FileSystem files_;
   std::string path_;

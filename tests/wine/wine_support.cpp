@@ -164,6 +164,32 @@ bool InputObserver::waitForLines(std::size_t n, DWORD timeoutMs) {
   return cv_.wait_for(l, std::chrono::milliseconds(timeoutMs), [&] { return lines_.size() >= n; });
 }
 
+std::vector<std::string> InputObserver::settledLines(DWORD quietMs) {
+  std::size_t n = lines().size();
+  for (;;) {
+    Sleep(quietMs);
+    const std::size_t now = lines().size();
+    if (now == n) return lines();
+    n = now;
+  }
+}
+
+std::set<std::string> heldKeys(const std::vector<std::string>& lines) {
+  std::set<std::string> down;
+  for (const std::string& line : lines) {
+    if (line.rfind("key ", 0) != 0) continue;
+    const std::string vk = line.substr(4, 2);
+    const bool ext = line.find(" ext ") != std::string::npos;
+    const std::string key = ext ? vk + " ext" : vk;
+    if (line.find(" down") != std::string::npos) {
+      down.insert(key);
+    } else {
+      down.erase(key);
+    }
+  }
+  return down;
+}
+
 // ---- VirtualDevices
 
 namespace {

@@ -60,6 +60,8 @@ class InputObserver {
   void clear();
   // Waits until at least n lines have been seen.
   bool waitForLines(std::size_t n, DWORD timeoutMs = 5000);
+  // Every line seen so far, once no new line has come for quietMs.
+  std::vector<std::string> settledLines(DWORD quietMs);
   // Called with each line as it is seen (on the hook thread), if set before input arrives.
   std::function<void(const std::string&)> onLine;
 
@@ -72,6 +74,9 @@ class InputObserver {
   std::condition_variable cv_;
   std::vector<std::string> lines_;
 };
+
+// The keys still down after the observer's lines, each as "<vk>" or "<vk> ext".
+std::set<std::string> heldKeys(const std::vector<std::string>& lines);
 
 // The test's side of the virtual devices: the hub pipe and one pipe per plugged device.
 class VirtualDevices {
